@@ -1,0 +1,24 @@
+# The two commands of a fresh machine: `make run` and `make test`.
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc)
+
+.PHONY: run test build build-only bench fuzz clean
+
+run: build
+	./$(BUILD_DIR)/site-launcher
+
+test:
+	scripts/install-deps.sh test
+	$(MAKE) --no-print-directory build-only
+	scripts/run-tests.sh $(BUILD_DIR)
+
+build:
+	scripts/install-deps.sh build
+	$(MAKE) --no-print-directory build-only
+
+build-only:
+	cmake -S . -B $(BUILD_DIR) -G Ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD_DIR)

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+class JMap;
+
+// The web server object the launcher drives: serves one folder over HTTP on 127.0.0.1.
+// All operations are meant to be called from one thread; serving runs on the server's own threads.
+class JHTTPServer {
+public:
+    JHTTPServer();
+    // Closes the listener and every connection at once, like Stop.
+    ~JHTTPServer();
+    JHTTPServer(const JHTTPServer&) = delete;
+    JHTTPServer& operator=(const JHTTPServer&) = delete;
+
+    // Records the folder (UTF-8 path) to serve from the next Start on; a running server keeps
+    // serving the folder it was started with.
+    bool Init(std::string_view root);
+
+    bool IsRunning() const;
+
+    // Listens on 127.0.0.1 and the configuration's "port". Answers true only once it listens;
+    // false for a port outside 1-65535, a port another listener holds, or a server already running.
+    // `edit_mode` is accepted and has no effect.
+    bool Start(const JMap& config, bool edit_mode);
+
+    // Closes the listener and every open connection at once. False when it was not running.
+    bool Stop();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
