@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 // The file operations the launcher relies on. Paths are UTF-8 text. Callers usually ignore the
@@ -17,5 +19,9 @@ bool exists(std::string_view path);
 // it, so that the file is never seen half-written. An empty path, a missing folder, a folder of
 // that name or any write error writes nothing and answers false.
 bool write_whole_file(std::string_view path, std::string_view bytes);
+
+// The bytes of a regular file, or nothing when it is missing, is not a regular file (a folder, a
+// pipe) or cannot be read.
+std::optional<std::string> read_whole_file(std::string_view path);
 
 }  // namespace site
