@@ -1,0 +1,171 @@
+#include "desktop_session.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <thread>
+
+extern char** environ;
+
+namespace e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+// This process's environment with `changes` applied.
+std::vector<std::string> merged_environment(const std::vector<std::string>& changes) {
+    std::vector<std::string> result;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text = *entry;
+        const std::string name = text.substr(0, text.find('='));
+        bool replaced = false;
+        for (const std::string& change : changes)
+            replaced = replaced || change.substr(0, change.find('=')) == name;
+        if (!replaced) result.push_back(text);
+    }
+    result.insert(result.end(), changes.begin(), changes.end());
+    return result;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& texts) {
+    std::vector<char*> result;
+    for (std::string& text : texts) result.push_back(text.data());
+    result.push_back(nullptr);
+    return result;
+}
+
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+            posix_spawn_file_actions_t* actions) {
+    std::vector<std::string> arguments = argv;
+    std::vector<std::string> variables = merged_environment(environment);
+    std::vector<char*> argv_pointers = pointers(arguments);
+    std::vector<char*> env_pointers = pointers(variables);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv_pointers[0], actions, nullptr, argv_pointers.data(),
+                     env_pointers.data()) != 0)
+        return -1;
+    return pid;
+}
+
+}  // namespace
+
+Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& environment)
+    : pid_(spawn(argv, environment, nullptr)) {}
+
+Process::~Process() {
+    if (pid_ > 0 && !status_) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+std::optional<int> Process::wait_for_exit(std::chrono::milliseconds limit) {
+    if (status_ || pid_ <= 0) return status_;
+    wait_until(
+        [this] {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) status_ = status;
+            return status_.has_value();
+        },
+        limit);
+    return status_;
+}
+
+std::string output_of(const std::vector<std::string>& argv,
+                      const std::vector<std::string>& environment) {
+    int pipe_ends[2];
+    if (pipe2(pipe_ends, O_CLOEXEC) != 0) return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    // Bounded: a tool that hangs is ended after ten seconds.
+    std::vector<std::string> bounded{"timeout", "-s", "KILL", "10"};
+    bounded.insert(bounded.end(), argv.begin(), argv.end());
+    const pid_t pid = spawn(bounded, environment, &actions);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipe_ends[1]);
+    std::string output;
+    char buffer[4096];
+    for (ssize_t got; (got = read(pipe_ends[0], buffer, sizeof buffer)) > 0;)
+        output.append(buffer, static_cast<std::size_t>(got));
+    close(pipe_ends[0]);
+    if (pid > 0) waitpid(pid, nullptr, 0);
+    return output;
+}
+
+bool wait_until(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return condition();
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+DesktopSession::DesktopSession() {
+    // Xvfb picks a free display itself and writes its number to the pipe.
+    int pipe_ends[2];
+    if (pipe(pipe_ends) != 0) return;
+    fcntl(pipe_ends[0], F_SETFD, FD_CLOEXEC);
+    server_.emplace(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(pipe_ends[1]),
+                                             "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
+    close(pipe_ends[1]);
+    std::string number;
+    char c = 0;
+    while (read(pipe_ends[0], &c, 1) == 1 && c != '\n') number += c;
+    close(pipe_ends[0]);
+    if (number.empty()) return;
+    display_ = ":" + number;
+
+    window_manager_.emplace(std::vector<std::string>{"openbox"},
+                            std::vector<std::string>{display_variable()});
+    ready_ = wait_until([this] {
+        return x_tool("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).find("window id") !=
+               std::string::npos;
+    });
+}
+
+DesktopSession::~DesktopSession() = default;
+
+std::string DesktopSession::x_tool(const std::string& tool,
+                                   const std::vector<std::string>& arguments) const {
+    std::vector<std::string> argv{tool};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::string output = output_of(argv, {display_variable()});
+    while (!output.empty() && output.back() == '\n') output.pop_back();
+    return output;
+}
+
+std::string DesktopSession::xdotool(const std::vector<std::string>& arguments) const {
+    return x_tool("xdotool", arguments);
+}
+
+std::optional<std::string> DesktopSession::find_window(const std::string& title) const {
+    std::string found;
+    wait_until([&] {
+        found = xdotool({"search", "--onlyvisible", "--name", "^" + title + "$"});
+        return !found.empty();
+    });
+    if (found.empty()) return std::nullopt;
+    return found.substr(0, found.find('\n'));
+}
+
+std::string DesktopSession::window_title(const std::string& window) const {
+    return xdotool({"getwindowname", window});
+}
+
+void DesktopSession::click(const std::string& window, int x, int y) const {
+    xdotool({"mousemove", "--sync", "--window", window, std::to_string(x), std::to_string(y),
+             "click", "1"});
+}
+
+void DesktopSession::press_key(const std::string& window, const std::string& key) const {
+    xdotool({"windowactivate", "--sync", window, "key", "--clearmodifiers", key});
+}
+
+}  // namespace e2e

@@ -1,0 +1,170 @@
+// The road of a first run, walked through the built program as a person would: under Xvfb with
+// openbox, driven by xdotool at the controls' places, with a stand-in for xdg-open first on PATH
+// that writes down what it was handed.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "desktop_session.h"
+#include "site/settings.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace test_support;
+namespace fs = std::filesystem;
+
+// Centres of the controls in the window's client area.
+constexpr int kStartButton[] = {48, 92};
+constexpr int kOpenSiteButton[] = {176, 92};
+constexpr int kOpenFolderButton[] = {176, 59};
+
+class FirstRunRoad : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(desktop.ready()) << "Xvfb with openbox did not come up";
+        fs::copy_file(SITE_LAUNCHER_PROGRAM, program());
+        fs::create_directory(folder.path() / "bin");
+        const fs::path stand_in = folder.path() / "bin" / "xdg-open";
+        std::ofstream(stand_in) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << opened_log().string()
+                                << "'\n";
+        fs::permissions(stand_in, fs::perms::owner_all);
+    }
+
+    fs::path program() const { return folder.path() / "site-launcher"; }
+    fs::path opened_log() const { return folder.path() / "opened.txt"; }
+    fs::path config() const { return folder.web() / "Config.web"; }
+    std::string remembered_port() const {
+        return site::read_setting(config().string(), "Config", "Port", "");
+    }
+    std::vector<std::string> opened() const {
+        std::vector<std::string> lines;
+        std::ifstream in(opened_log());
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+
+    // Starts the program and answers its window, once shown.
+    std::string launch() {
+        const char* path = std::getenv("PATH");
+        running.emplace(std::vector<std::string>{program().string()},
+                        std::vector<std::string>{desktop.display_variable(),
+                                                 "PATH=" + (folder.path() / "bin").string() + ":" +
+                                                     (path ? path : "/usr/bin:/bin"),
+                                                 "QT_QPA_PLATFORM=xcb"});
+        const std::optional<std::string> window = desktop.find_window("网站启动");
+        return window.value_or("");
+    }
+
+    struct Outer {
+        int width = 0;
+        int height = 0;
+        int title_bar = 0;
+    };
+    // The window's size with the frame the window manager drew around it.
+    Outer outer_size(const std::string& window) const {
+        const std::string extents = desktop.x_tool("xprop", {"-id", window, "_NET_FRAME_EXTENTS"});
+        std::istringstream frame(extents.substr(extents.find('=') + 1));
+        int left = 0, right = 0, top = 0, bottom = 0;
+        char comma = 0;
+        frame >> left >> comma >> right >> comma >> top >> comma >> bottom;
+        Outer outer{left + right, top + bottom, top};
+        std::istringstream client(desktop.xdotool({"getwindowgeometry", "--shell", window}));
+        for (std::string line; std::getline(client, line);) {
+            if (line.starts_with("WIDTH=")) outer.width += std::stoi(line.substr(6));
+            if (line.starts_with("HEIGHT=")) outer.height += std::stoi(line.substr(7));
+        }
+        return outer;
+    }
+
+    bool title_becomes(const std::string& window, const std::string& title) const {
+        return e2e::wait_until([&] { return desktop.window_title(window) == title; });
+    }
+
+    void click(const std::string& window, const int (&where)[2]) const {
+        desktop.click(window, where[0], where[1]);
+    }
+
+    e2e::DesktopSession desktop;
+    TempFolder folder;
+    std::optional<e2e::Process> running;
+};
+
+TEST_F(FirstRunRoad, StartOpenStopRestartAndClose) {
+    // 1. The window appears with its fixed outer size; the folder is seeded; nothing remembered.
+    const std::string window = launch();
+    ASSERT_FALSE(window.empty());
+    const Outer outer = outer_size(window);
+    EXPECT_GT(outer.title_bar, 0) << "openbox draws a title bar";
+    EXPECT_EQ(outer.width, 231);
+    EXPECT_EQ(outer.height, 142);
+    EXPECT_EQ(fs::file_size(folder.web() / "favicon.ico"), 67646u);
+    EXPECT_TRUE(fs::exists(folder.web() / "index.html"));
+    EXPECT_FALSE(fs::exists(config()));
+
+    // 2. Start: the title says so, the port is remembered and the site answers.
+    click(window, kStartButton);
+    ASSERT_TRUE(title_becomes(window, "网页已启动"));
+    const std::string port_text = remembered_port();
+    ASSERT_FALSE(port_text.empty());
+    const int port = std::stoi(port_text);
+    EXPECT_NE(http_get(port, "/").find(read_file(folder.web() / "index.html")), std::string::npos);
+    const std::string missing = http_get(port, "/no-such-page.html");
+    EXPECT_TRUE(missing.starts_with("HTTP/1.1 404"));
+    EXPECT_NE(missing.find(read_file(folder.web() / "404.html")), std::string::npos);
+
+    // 3. The shortcuts hand the address and the folder to the desktop.
+    click(window, kOpenSiteButton);
+    ASSERT_TRUE(e2e::wait_until([&] { return opened().size() == 1; }));
+    click(window, kOpenFolderButton);
+    ASSERT_TRUE(e2e::wait_until([&] { return opened().size() == 2; }));
+    EXPECT_EQ(opened()[0], "http://127.0.0.1:" + port_text);
+    EXPECT_EQ(opened()[1], folder.web().string());
+
+    // 4. A second click stops the site.
+    click(window, kStartButton);
+    ASSERT_TRUE(title_becomes(window, "网页未启动"));
+    EXPECT_FALSE(port_accepts(port));
+
+    // 5. A restart shows the remembered port; Esc with the site running ends the program at once.
+    running->wait_for_exit(0ms);
+    running.reset();
+    const std::string again = launch();
+    ASSERT_FALSE(again.empty());
+    click(again, kOpenSiteButton);
+    ASSERT_TRUE(e2e::wait_until([&] { return opened().size() == 3; }));
+    EXPECT_EQ(opened()[2], "http://127.0.0.1:" + port_text);
+    click(again, kStartButton);
+    ASSERT_TRUE(title_becomes(again, "网页已启动"));
+    ASSERT_TRUE(port_accepts(port));
+    desktop.press_key(again, "Escape");
+    EXPECT_EQ(running->wait_for_exit(10s), 0);
+    EXPECT_FALSE(port_accepts(port));
+}
+
+TEST_F(FirstRunRoad, HeldPortShowsTheMessageAndChangesNothing) {
+    const int port = free_port();
+    PortHolder holder(port);
+    ASSERT_TRUE(holder.holding());
+    fs::create_directory(folder.web());
+    const std::string config_text = "[Config]\nPort=" + std::to_string(port) + "\n";
+    write_file(config(), config_text);
+
+    const std::string window = launch();
+    ASSERT_FALSE(window.empty());
+    click(window, kStartButton);
+    const std::optional<std::string> box = desktop.find_window("信息：");
+    ASSERT_TRUE(box);
+    desktop.press_key(*box, "Return");
+    EXPECT_TRUE(e2e::wait_until([&] {
+        return desktop.xdotool({"search", "--onlyvisible", "--name", "^信息：$"}).empty();
+    }));
+    EXPECT_EQ(desktop.window_title(window), "网站启动");
+    EXPECT_EQ(read_file(config()), config_text);
+    EXPECT_TRUE(fs::exists(folder.web() / "404.html"));
+}
+
+}  // namespace

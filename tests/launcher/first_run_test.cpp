@@ -1,0 +1,114 @@
+// The program's first run, seen from a copy of this test program placed in a fresh folder whose
+// path holds Chinese characters and a space: the window's preparation uses the folder of the
+// running executable, so the copy reports what its window shows and the test checks it.
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QLineEdit>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "launcher/main_window.h"
+#include "site/defaults.h"
+#include "test_support.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace test_support;
+namespace fs = std::filesystem;
+
+constexpr const char* kReportVariable = "FIRST_RUN_REPORT";
+
+// Runs inside the copy only: writes the two boxes' texts, one per line.
+TEST(FirstRunProbe, ReportsTheBoxes) {
+    const char* report = std::getenv(kReportVariable);
+    if (report == nullptr) GTEST_SKIP() << "runs only inside a copied test program";
+    MainWindow window;
+    std::ofstream(report, std::ios::binary) << window.base_path().toStdString() << '\n'
+                                            << window.port_text().toStdString() << '\n';
+}
+
+struct Report {
+    std::string path_box;
+    std::string port_box;
+};
+
+// Copies this program into `folder`, runs its probe there and answers what it reported.
+std::optional<Report> run_copy_in(const TempFolder& folder) {
+    const fs::path copy = folder.path() / "launcher_tests";
+    fs::copy_file("/proc/self/exe", copy);
+    const fs::path report = folder.path() / "report.txt";
+    const std::string variable = std::string(kReportVariable) + "=" + report.string();
+    std::vector<std::string> environment{variable, "QT_QPA_PLATFORM=offscreen"};
+    for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
+    std::vector<char*> envp;
+    for (std::string& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
+    std::string program = copy.string();
+    std::string filter = "--gtest_filter=FirstRunProbe.*";
+    char* argv[] = {program.data(), filter.data(), nullptr};
+    pid_t child = 0;
+    if (posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0)
+        return std::nullopt;
+    int status = 0;
+    waitpid(child, &status, 0);
+    fs::remove(copy);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+
+    std::ifstream in(report, std::ios::binary);
+    Report result;
+    std::getline(in, result.path_box);
+    std::getline(in, result.port_box);
+    fs::remove(report);
+    return result;
+}
+
+TEST(FirstRun, EmptyFolderGetsARandomPortAndBothDefaultFiles) {
+    TempFolder folder;
+    const std::optional<Report> report = run_copy_in(folder);
+    ASSERT_TRUE(report);
+
+    EXPECT_EQ(report->path_box, folder.text());
+    const int port = std::stoi(report->port_box);
+    EXPECT_EQ(report->port_box, std::to_string(port));  // plain decimal, no sign or zeros
+    EXPECT_GE(port, 9999);
+    EXPECT_LE(port, 42766);
+    EXPECT_EQ(read_file(folder.web() / "favicon.ico"), site::default_icon());
+    EXPECT_EQ(read_file(folder.web() / "index.html"), site::default_index_page());
+    EXPECT_FALSE(fs::exists(folder.web() / "Config.web"));
+    EXPECT_FALSE(fs::exists(folder.web() / "404.html"));
+}
+
+TEST(FirstRun, ShowsTheRememberedPortTextUnchanged) {
+    const char* const remembered[] = {"8080", "abc123456", "-5", "655350"};
+    for (const char* text : remembered) {
+        SCOPED_TRACE(text);
+        TempFolder folder;
+        fs::create_directory(folder.web());
+        const std::string config = "[Config]\r\nPort=" + std::string(text) + "\r\n";
+        write_file(folder.web() / "Config.web", config);
+
+        const std::optional<Report> report = run_copy_in(folder);
+        ASSERT_TRUE(report);
+        EXPECT_EQ(report->port_box, text);
+        EXPECT_EQ(read_file(folder.web() / "Config.web"), config);  // read, never written
+    }
+}
+
+TEST(FirstRun, LeavesExistingStartPageAndIconAlone) {
+    TempFolder folder;
+    fs::create_directories(folder.web() / "favicon.ico");  // a folder of that name counts too
+    write_file(folder.web() / "index.html", "");
+    ASSERT_TRUE(run_copy_in(folder));
+    EXPECT_TRUE(fs::is_directory(folder.web() / "favicon.ico"));
+    EXPECT_EQ(read_file(folder.web() / "index.html"), "");
+}
+
+}  // namespace
