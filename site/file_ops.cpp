@@ -44,6 +44,8 @@ bool flush_to_disk(int fd) { return _commit(fd) == 0; }
 bool close_file(int fd) { return _close(fd) == 0; }
 long process_id() { return _getpid(); }
 void flush_folder(const fs::path&) {}  // NTFS journals the rename itself
+// Renaming over a read-only file fails by itself here.
+bool may_overwrite(const fs::path&) { return true; }
 #else
 int open_new(const fs::path& path) {
     int fd;
@@ -73,6 +75,9 @@ void flush_folder(const fs::path& folder) {
     ::fsync(fd);
     ::close(fd);
 }
+// A rename would replace a read-only file regardless of its mode; refuse it as an in-place
+// overwrite would be refused.
+bool may_overwrite(const fs::path& path) { return ::access(path.c_str(), W_OK) == 0; }
 #endif
 
 // A name beside the target that no other writer in this or another process picks at the same
@@ -128,6 +133,7 @@ bool write_whole_file(std::string_view path, std::string_view bytes) {
     std::error_code error;
     const fs::file_status current = fs::status(target, error);
     if (fs::is_directory(current)) return false;
+    if (fs::is_regular_file(current) && !may_overwrite(target)) return false;
 
     const fs::path temporary = write_temporary(target, bytes);
     if (temporary.empty()) return false;
