@@ -101,6 +101,12 @@ TEST_F(FirstRunRoad, StartOpenStopRestartAndClose) {
     EXPECT_GT(outer.title_bar, 0) << "openbox draws a title bar";
     EXPECT_EQ(outer.width, 231);
     EXPECT_EQ(outer.height, 142);
+    // The frame is fixed: the window manager offers neither resizing nor maximising.
+    const std::string actions = desktop.x_tool("xprop", {"-id", window, "_NET_WM_ALLOWED_ACTIONS"});
+    EXPECT_NE(actions.find("_NET_WM_ACTION_MINIMIZE"), std::string::npos);
+    EXPECT_NE(actions.find("_NET_WM_ACTION_CLOSE"), std::string::npos);
+    EXPECT_EQ(actions.find("_NET_WM_ACTION_MAXIMIZE"), std::string::npos);
+    EXPECT_EQ(actions.find("_NET_WM_ACTION_RESIZE"), std::string::npos);
     EXPECT_EQ(fs::file_size(folder.web() / "favicon.ico"), 67646u);
     EXPECT_TRUE(fs::exists(folder.web() / "index.html"));
     EXPECT_FALSE(fs::exists(config()));
