@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include "site/defaults.h"
+
 namespace {
 
 // Types each character as a key press carrying that text, as an input method delivers
@@ -79,7 +81,14 @@ TEST(MainWindow, HasAFixedFrameWithoutMaximiseBox) {
     EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
     EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
     EXPECT_FALSE(flags.testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_FALSE(window.windowIcon().isNull());
+
+    // The window's icon is the favicon's picture, as Qt's own ICO reader decodes it.
+    const std::string_view ico = site::default_icon();
+    const QImage favicon = QImage::fromData(reinterpret_cast<const uchar*>(ico.data()),
+                                            static_cast<int>(ico.size()), "ICO");
+    ASSERT_FALSE(favicon.isNull());
+    EXPECT_EQ(window.windowIcon().pixmap(128, 128).toImage().convertToFormat(QImage::Format_ARGB32),
+              favicon.convertToFormat(QImage::Format_ARGB32));
 
     const QRect screen = window.screen()->availableGeometry();
     EXPECT_LE(std::abs(window.frameGeometry().center().x() - screen.center().x()), 1);
