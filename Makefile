@@ -22,3 +22,9 @@ build-only:
 
 clean:
 	rm -rf $(BUILD_DIR)
+
+.PHONY: test-sanitized
+# Every test built with AddressSanitizer and UBSan in build-asan.
+test-sanitized:
+	scripts/install-deps.sh test
+	scripts/sanitize-tests.sh
