@@ -23,6 +23,11 @@ build-only:
 clean:
 	rm -rf $(BUILD_DIR)
 
+# Each libFuzzer target for FUZZ_SECONDS (default 60), built with clang in build-fuzz.
+fuzz:
+	scripts/install-deps.sh fuzz
+	scripts/fuzz.sh
+
 .PHONY: test-sanitized
 # Every test built with AddressSanitizer and UBSan in build-asan.
 test-sanitized:
