@@ -23,6 +23,11 @@ build-only:
 clean:
 	rm -rf $(BUILD_DIR)
 
+# Load comparison with nginx and Python's http.server (BENCH_SECONDS per run, default 10).
+bench:
+	scripts/install-deps.sh bench
+	scripts/bench.sh
+
 # Each libFuzzer target for FUZZ_SECONDS (default 60), built with clang in build-fuzz.
 fuzz:
 	scripts/install-deps.sh fuzz
