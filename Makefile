@@ -1,4 +1,5 @@
-# The two commands of a fresh machine: `make run` and `make test`.
+# The two commands of a fresh machine: `make run` and `make test` (which also gives each fuzzer a
+# brief run over its seed corpus before the test suite).
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
@@ -10,6 +11,7 @@ run: build
 test:
 	scripts/install-deps.sh test
 	$(MAKE) --no-print-directory build-only
+	scripts/fuzz.sh --brief
 	scripts/run-tests.sh $(BUILD_DIR)
 
 build:
