@@ -1,72 +1,89 @@
 #include "server/http_server.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <microhttpd.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
-#include <string>
+#include <mutex>
 #include <thread>
 
+#include "server/listener.h"
+#include "server/request_handler.h"
+#include "server/server_config.h"
 #include "server/store_map.h"
 
 namespace {
 
-int OpenLoopbackListener(int port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) return -1;
-    int on = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(fd, SOMAXCONN) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
+// Lets the server keep many connections open at once; done once per process.
+void RaiseDescriptorLimit() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        rlimit limit{};
+        if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+            limit.rlim_cur = limit.rlim_max;
+            setrlimit(RLIMIT_NOFILE, &limit);
+        }
+    });
 }
 
-MHD_Result Answer(void* cls, MHD_Connection* connection, const char* url, const char*, const char*,
-                  const char*, size_t*, void**) {
-    const auto* root = static_cast<const std::string*>(cls);
-    std::string path = url;
-    if (path.empty() || path.back() == '/') path += "index.html";
-    while (!path.empty() && path.front() == '/') path.erase(0, 1);
-    int root_fd = open(root->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    int fd = root_fd < 0 ? -1 : openat(root_fd, path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (root_fd >= 0) close(root_fd);
-    struct stat info {};
-    if (fd >= 0 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
-        close(fd);
-        fd = -1;
+unsigned ConnectionLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 16384;
+    // Leave room for the files being sent (one descriptor per download) and the rest of the
+    // program.
+    const auto usable = static_cast<long long>(limit.rlim_cur) / 2 - 64;
+    return static_cast<unsigned>(std::clamp(usable, 64LL, 16384LL));
+}
+
+unsigned WorkerCount(const ServerConfig& config) {
+    if (config.threads > 0) return config.threads;
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// MHD keeps the raw request target here: its own decoding cannot tell "%2F" from '/'.
+void* RememberTarget(void*, const char* uri, MHD_Connection*) {
+    auto* request = new RequestContext;
+    request->raw_target = uri ? uri : "";
+    return request;
+}
+
+void ForgetRequest(void*, MHD_Connection*, void** context, MHD_RequestTerminationCode) {
+    delete static_cast<RequestContext*>(*context);
+    *context = nullptr;
+}
+
+// Paths are decoded by the request handler from the raw target, so MHD leaves them as they are.
+size_t KeepEscapes(void*, MHD_Connection*, char* text) { return std::strlen(text); }
+
+MHD_Result Answer(void* cls, MHD_Connection* connection, const char*, const char* method,
+                  const char* version, const char*, size_t* upload_size, void** context) {
+    auto* request = static_cast<RequestContext*>(*context);
+    if (!request) return MHD_NO;
+    return HandleRequest(connection, *static_cast<const ServeSettings*>(cls), *request,
+                         method ? method : "", version ? version : "", upload_size);
+}
+
+// After a failed start MHD may or may not have closed the descriptor it was given. `copy` still
+// being our socket is told by its inode, which cannot be reused while `original` is open.
+void CloseIfStillOurs(int copy, int original) {
+    struct stat copy_info {};
+    struct stat original_info {};
+    if (fstat(copy, &copy_info) == 0 && fstat(original, &original_info) == 0 &&
+        copy_info.st_dev == original_info.st_dev && copy_info.st_ino == original_info.st_ino) {
+        close(copy);
     }
-    MHD_Response* response = nullptr;
-    unsigned status = MHD_HTTP_OK;
-    if (fd < 0) {
-        static const char kMissing[] = "<!doctype html><title>404</title><h1>Not Found</h1>";
-        response = MHD_create_response_from_buffer(sizeof kMissing - 1, (void*)kMissing,
-                                                   MHD_RESPMEM_PERSISTENT);
-        status = MHD_HTTP_NOT_FOUND;
-    } else {
-        response = MHD_create_response_from_fd64(info.st_size, fd);
-    }
-    MHD_Result queued = MHD_queue_response(connection, status, response);
-    MHD_destroy_response(response);
-    return queued;
 }
 
 }  // namespace
 
 struct JHTTPServer::Impl {
     std::string next_root;
-    std::string root;
+    ServerConfig defaults;
+    std::unique_ptr<ServeSettings> serving;  // read by the workers while running
     MHD_Daemon* daemon = nullptr;
 };
 
@@ -81,22 +98,33 @@ bool JHTTPServer::Init(std::string_view root) {
 
 bool JHTTPServer::IsRunning() const { return impl_->daemon != nullptr; }
 
-bool JHTTPServer::Start(const JMap& config, bool) {
+bool JHTTPServer::Start(const JMap& map, bool /*edit_mode*/) {
     if (impl_->daemon) return false;
-    int port = config.GetInt("port").value_or(80);
-    if (port < 1 || port > 65535) return false;
-    int listener = OpenLoopbackListener(port);
+    const ServerConfig config = ApplyOverrides(impl_->defaults, map);
+    const int listener = OpenLoopbackListener(config.port);
     if (listener < 0) return false;
-    impl_->root = impl_->next_root;
-    unsigned threads = std::max(1u, std::thread::hardware_concurrency());
-    impl_->daemon = MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC, 0, nullptr,
-                                     nullptr, &Answer, &impl_->root, MHD_OPTION_LISTEN_SOCKET,
-                                     listener, MHD_OPTION_THREAD_POOL_SIZE, threads,
-                                     MHD_OPTION_CONNECTION_TIMEOUT, 60u, MHD_OPTION_END);
-    if (!impl_->daemon) {
-        close(listener);
-        return false;
+    RaiseDescriptorLimit();
+    auto serving = std::make_unique<ServeSettings>();
+    serving->root = impl_->next_root;
+    serving->max_target_bytes = config.max_target_bytes;
+
+    const int handed = fcntl(listener, F_DUPFD_CLOEXEC, 0);
+    MHD_Daemon* daemon = nullptr;
+    if (handed >= 0) {
+        daemon = MHD_start_daemon(
+            MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC, 0, nullptr, nullptr, &Answer,
+            serving.get(), MHD_OPTION_LISTEN_SOCKET, handed, MHD_OPTION_THREAD_POOL_SIZE,
+            WorkerCount(config), MHD_OPTION_CONNECTION_TIMEOUT, config.idle_timeout_seconds,
+            MHD_OPTION_CONNECTION_LIMIT, ConnectionLimit(), MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+            config.connection_memory_bytes, MHD_OPTION_URI_LOG_CALLBACK, &RememberTarget, nullptr,
+            MHD_OPTION_NOTIFY_COMPLETED, &ForgetRequest, nullptr, MHD_OPTION_UNESCAPE_CALLBACK,
+            &KeepEscapes, nullptr, MHD_OPTION_END);
+        if (!daemon) CloseIfStillOurs(handed, listener);
     }
+    close(listener);
+    if (!daemon) return false;
+    impl_->serving = std::move(serving);
+    impl_->daemon = daemon;
     return true;
 }
 
@@ -104,5 +132,6 @@ bool JHTTPServer::Stop() {
     if (!impl_->daemon) return false;
     MHD_stop_daemon(impl_->daemon);
     impl_->daemon = nullptr;
+    impl_->serving.reset();
     return true;
 }

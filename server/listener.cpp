@@ -1,0 +1,75 @@
+#include "server/listener.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+
+namespace {
+
+int NewSocket(int family) { return socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0); }
+
+// SO_REUSEADDR lets our bind pass the TIME_WAIT leftovers of our own earlier connections. Linux
+// still refuses it next to any socket in the listening state (unless both sides use
+// SO_REUSEPORT, which we never set), so listeners are always noticed.
+void AllowAddressReuse(int fd) {
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+}
+
+// False when something already holds `port` on the IPv4 wildcard, which any IPv4 listener on
+// this port (on whatever address) conflicts with.
+bool Ipv4PortFree(std::uint16_t port) {
+    const int fd = NewSocket(AF_INET);
+    if (fd < 0) return false;
+    AllowAddressReuse(fd);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    const bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return free;
+}
+
+// The same for IPv6 listeners ([::] or [::1]), which an IPv4 bind need not collide with. A machine
+// without IPv6 has none of them.
+bool Ipv6PortFree(std::uint16_t port) {
+    const int fd = NewSocket(AF_INET6);
+    if (fd < 0) return errno == EAFNOSUPPORT;
+    AllowAddressReuse(fd);
+    const int on = 1;
+    setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_port = htons(port);
+    address.sin6_addr = in6addr_any;
+    const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const int error = errno;
+    close(fd);
+    return bound || error != EADDRINUSE;
+}
+
+}  // namespace
+
+int OpenLoopbackListener(int port) {
+    if (port < 1 || port > 65535) return -1;
+    const auto port16 = static_cast<std::uint16_t>(port);
+    if (!Ipv4PortFree(port16) || !Ipv6PortFree(port16)) return -1;
+    const int fd = NewSocket(AF_INET);
+    if (fd < 0) return -1;
+    AllowAddressReuse(fd);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port16);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(fd, SOMAXCONN) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}

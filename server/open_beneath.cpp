@@ -1,0 +1,74 @@
+#include "server/open_beneath.h"
+
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+
+namespace {
+
+// Non-blocking so that opening a FIFO someone left in the folder cannot stall a worker.
+constexpr int kOpenFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+
+std::atomic<bool> openat2_missing{false};
+
+int MakeBlocking(int fd) {
+    if (fd < 0) return fd;
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        const int saved = errno;
+        close(fd);
+        errno = saved;
+        return -1;
+    }
+    return fd;
+}
+
+std::string JoinRelative(const std::vector<std::string>& segments) {
+    if (segments.empty()) return ".";
+    std::string path;
+    for (const auto& segment : segments) {
+        if (!path.empty()) path += '/';
+        path += segment;
+    }
+    return path;
+}
+
+int OpenConfined(int root_fd, const std::string& path) {
+    open_how how{};
+    how.flags = kOpenFlags;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const long fd = syscall(SYS_openat2, root_fd, path.c_str(), &how, sizeof how);
+        if (fd >= 0 || errno != EAGAIN) return static_cast<int>(fd);
+    }
+    return -1;
+}
+
+}  // namespace
+
+int OpenWithoutLinks(int root_fd, const std::vector<std::string>& segments) {
+    int current = openat(root_fd, ".", kOpenFlags | O_DIRECTORY);
+    for (std::size_t i = 0; current >= 0 && i < segments.size(); ++i) {
+        const bool last = i + 1 == segments.size();
+        const int next = openat(current, segments[i].c_str(),
+                                kOpenFlags | O_NOFOLLOW | (last ? 0 : O_DIRECTORY));
+        const int saved = errno;
+        close(current);
+        errno = saved;
+        current = next;
+    }
+    return MakeBlocking(current);
+}
+
+int OpenBeneath(int root_fd, const std::vector<std::string>& segments) {
+    if (!openat2_missing.load(std::memory_order_relaxed)) {
+        const int fd = OpenConfined(root_fd, JoinRelative(segments));
+        if (fd >= 0 || errno != ENOSYS) return MakeBlocking(fd);
+        openat2_missing.store(true, std::memory_order_relaxed);
+    }
+    return OpenWithoutLinks(root_fd, segments);
+}

@@ -1,0 +1,123 @@
+#include "server/replies.h"
+
+#include <unistd.h>
+
+#include <optional>
+
+#include "server/validators.h"
+
+namespace {
+
+constexpr const char* kServerName = "SiteLauncher";
+
+void AddCommonHeaders(MHD_Response* response) {
+    MHD_add_response_header(response, MHD_HTTP_HEADER_SERVER, kServerName);
+    MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-cache");
+}
+
+MHD_Result QueueAndRelease(MHD_Connection* connection, unsigned status, MHD_Response* response) {
+    if (!response) return MHD_NO;
+    AddCommonHeaders(response);
+    const MHD_Result queued = MHD_queue_response(connection, status, response);
+    MHD_destroy_response(response);
+    return queued;
+}
+
+std::optional<std::string_view> RequestHeader(MHD_Connection* connection, const char* name) {
+    const char* value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
+    if (!value) return std::nullopt;
+    return std::string_view(value);
+}
+
+// Streams [offset, offset + length) of a file. A read that falls short of what was promised (the
+// file shrank or vanished underneath) ends the response with an error, so MHD closes the
+// connection at once instead of waiting for bytes that will never come.
+struct FileStream {
+    int fd;
+    std::uint64_t offset;
+};
+
+ssize_t ReadFileStream(void* cls, std::uint64_t position, char* buffer, std::size_t max) {
+    const auto* stream = static_cast<const FileStream*>(cls);
+    const ssize_t got =
+        pread(stream->fd, buffer, max, static_cast<off_t>(stream->offset + position));
+    if (got <= 0) return MHD_CONTENT_READER_END_WITH_ERROR;
+    return got;
+}
+
+void CloseFileStream(void* cls) {
+    auto* stream = static_cast<FileStream*>(cls);
+    close(stream->fd);
+    delete stream;
+}
+
+constexpr std::size_t kStreamBlock = 64 * 1024;
+
+MHD_Response* FileResponse(int fd, std::uint64_t offset, std::uint64_t length) {
+    auto* stream = new FileStream{fd, offset};
+    MHD_Response* response = MHD_create_response_from_callback(
+        length, kStreamBlock, &ReadFileStream, stream, &CloseFileStream);
+    if (!response) CloseFileStream(stream);
+    return response;
+}
+
+MHD_Response* EmptyResponse() {
+    return MHD_create_response_from_buffer(0, nullptr, MHD_RESPMEM_PERSISTENT);
+}
+
+}  // namespace
+
+MHD_Result QueueBody(MHD_Connection* connection, unsigned status, std::string_view body,
+                     std::string_view content_type, std::initializer_list<ExtraHeader> extra) {
+    MHD_Response* response = MHD_create_response_from_buffer(
+        body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
+    if (!response) return MHD_NO;
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE,
+                            std::string(content_type).c_str());
+    for (const auto& header : extra) {
+        MHD_add_response_header(response, header.name, header.value.c_str());
+    }
+    return QueueAndRelease(connection, status, response);
+}
+
+MHD_Result QueueStatusPage(MHD_Connection* connection, unsigned status,
+                           std::initializer_list<ExtraHeader> extra) {
+    const char* reason = MHD_get_reason_phrase_for(status);
+    const std::string title = std::to_string(status) + " " + reason;
+    const std::string page = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" +
+                             title + "</title></head>\n<body><h1>" + title +
+                             "</h1></body></html>\n";
+    return QueueBody(connection, status, page, "text/html; charset=utf-8", extra);
+}
+
+MHD_Result QueueFile(MHD_Connection* connection, int fd, const struct stat& info,
+                     std::string_view content_type) {
+    FileFacts file{static_cast<std::uint64_t>(info.st_size), info.st_mtim.tv_sec, MakeETag(info)};
+    const FilePlan plan =
+        PlanFileResponse(file, {RequestHeader(connection, MHD_HTTP_HEADER_IF_NONE_MATCH),
+                                RequestHeader(connection, MHD_HTTP_HEADER_IF_MODIFIED_SINCE),
+                                RequestHeader(connection, MHD_HTTP_HEADER_RANGE),
+                                RequestHeader(connection, MHD_HTTP_HEADER_IF_RANGE)});
+    MHD_Response* response = nullptr;
+    if (plan.status == MHD_HTTP_OK || plan.status == MHD_HTTP_PARTIAL_CONTENT) {
+        response = FileResponse(fd, plan.offset, plan.length);
+    } else {
+        close(fd);
+        response = EmptyResponse();
+    }
+    if (!response) return QueueStatusPage(connection, MHD_HTTP_INTERNAL_SERVER_ERROR);
+    if (plan.status != MHD_HTTP_NOT_MODIFIED && plan.status != MHD_HTTP_RANGE_NOT_SATISFIABLE) {
+        MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE,
+                                std::string(content_type).c_str());
+    }
+    MHD_add_response_header(response, MHD_HTTP_HEADER_ETAG, file.etag.c_str());
+    MHD_add_response_header(response, MHD_HTTP_HEADER_LAST_MODIFIED,
+                            FormatHttpDate(file.modified).c_str());
+    MHD_add_response_header(response, MHD_HTTP_HEADER_ACCEPT_RANGES, "bytes");
+    if (!plan.content_range.empty()) {
+        MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_RANGE,
+                                plan.content_range.c_str());
+    }
+    return QueueAndRelease(connection, plan.status, response);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <microhttpd.h>
+#include <sys/stat.h>
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "server/file_plan.h"
+
+// Building and queueing answers. Every answer carries Server, X-Content-Type-Options: nosniff and
+// Cache-Control: no-cache.
+
+struct ExtraHeader {
+    const char* name;
+    std::string value;
+};
+
+// Answers `status` with `body` (not sent for HEAD, which MHD takes care of).
+MHD_Result QueueBody(MHD_Connection* connection, unsigned status, std::string_view body,
+                     std::string_view content_type, std::initializer_list<ExtraHeader> extra = {});
+
+// Answers `status` with a small HTML page of our own naming it.
+MHD_Result QueueStatusPage(MHD_Connection* connection, unsigned status,
+                           std::initializer_list<ExtraHeader> extra = {});
+
+// Answers with the regular file `fd` (taken over and closed) as the request's conditional and Range
+// headers ask: 200, 206, 304 or 416. The body is streamed from disk.
+MHD_Result QueueFile(MHD_Connection* connection, int fd, const struct stat& info,
+                     std::string_view content_type);

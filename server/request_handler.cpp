@@ -1,0 +1,184 @@
+#include "server/request_handler.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <optional>
+#include <vector>
+
+#include "server/directory_listing.h"
+#include "server/host_check.h"
+#include "server/mime_types.h"
+#include "server/open_beneath.h"
+#include "server/replies.h"
+#include "server/request_path.h"
+#include "server/text_codec.h"
+
+namespace {
+
+constexpr std::string_view kHtml = "text/html; charset=utf-8";
+constexpr std::size_t kMaxNotFoundPageBytes = 1024 * 1024;
+
+struct HostHeaders {
+    int count = 0;
+    const char* value = nullptr;
+};
+
+MHD_Result CountHost(void* cls, MHD_ValueKind, const char* key, const char* value) {
+    auto* hosts = static_cast<HostHeaders*>(cls);
+    if (EqualsIgnoringCase(key, MHD_HTTP_HEADER_HOST)) {
+        ++hosts->count;
+        hosts->value = value;
+    }
+    return MHD_YES;
+}
+
+// 0 when the Host header is acceptable, otherwise the status to answer.
+unsigned CheckHost(MHD_Connection* connection, std::string_view version) {
+    HostHeaders hosts;
+    MHD_get_connection_values(connection, MHD_HEADER_KIND, &CountHost, &hosts);
+    if (hosts.count > 1) return MHD_HTTP_BAD_REQUEST;
+    if (hosts.count == 0) {
+        return version == MHD_HTTP_VERSION_1_0 ? 0 : MHD_HTTP_BAD_REQUEST;
+    }
+    return IsLoopbackHost(hosts.value ? hosts.value : "") ? 0 : MHD_HTTP_FORBIDDEN;
+}
+
+std::optional<std::string> ReadSmallFile(int fd, std::size_t limit) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::size_t>(info.st_size) > limit) {
+        return std::nullopt;
+    }
+    std::string content(static_cast<std::size_t>(info.st_size), '\0');
+    std::size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t got =
+            pread(fd, content.data() + done, content.size() - done, static_cast<off_t>(done));
+        if (got < 0) return std::nullopt;
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    content.resize(done);
+    return content;
+}
+
+// The folder's own 404.html, read afresh each time since the user may edit it.
+MHD_Result QueueNotFound(MHD_Connection* connection, int root_fd) {
+    std::optional<std::string> page;
+    if (root_fd >= 0) {
+        const int fd = OpenBeneath(root_fd, {"404.html"});
+        if (fd >= 0) {
+            page = ReadSmallFile(fd, kMaxNotFoundPageBytes);
+            close(fd);
+        }
+    }
+    if (!page) return QueueStatusPage(connection, MHD_HTTP_NOT_FOUND);
+    return QueueBody(connection, MHD_HTTP_NOT_FOUND, *page, kHtml);
+}
+
+std::string DisplayPath(const std::vector<std::string>& segments) {
+    std::string path = "/";
+    for (const auto& segment : segments) path += segment + "/";
+    return path;
+}
+
+MHD_Result ServeFolder(MHD_Connection* connection, int root_fd, const RequestTarget& target) {
+    if (!target.directory) {
+        std::string location = EncodePath(target.segments, true);
+        if (target.query) location += "?" + *target.query;
+        return QueueStatusPage(connection, MHD_HTTP_MOVED_PERMANENTLY,
+                               {{MHD_HTTP_HEADER_LOCATION, location}});
+    }
+    std::vector<std::string> index_path = target.segments;
+    index_path.push_back("index.html");
+    const int index = OpenBeneath(root_fd, index_path);
+    if (index >= 0) {
+        struct stat info {};
+        if (fstat(index, &info) == 0 && S_ISREG(info.st_mode)) {
+            return QueueFile(connection, index, info, ContentTypeFor("index.html"));
+        }
+        close(index);
+    }
+    const std::string page = RenderListing(DisplayPath(target.segments), target.segments.empty(),
+                                           ReadListing(root_fd, target.segments));
+    return QueueBody(connection, MHD_HTTP_OK, page, kHtml);
+}
+
+MHD_Result ServeTarget(MHD_Connection* connection, int root_fd, const RequestTarget& target) {
+    const int fd = OpenBeneath(root_fd, target.segments);
+    struct stat info {};
+    if (fd < 0 || fstat(fd, &info) != 0) {
+        if (fd >= 0) close(fd);
+        return QueueNotFound(connection, root_fd);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        close(fd);
+        return ServeFolder(connection, root_fd, target);
+    }
+    if (S_ISREG(info.st_mode) && !target.directory) {
+        return QueueFile(connection, fd, info, ContentTypeFor(target.segments.back()));
+    }
+    close(fd);
+    return QueueNotFound(connection, root_fd);
+}
+
+// 0 when the request may be served, otherwise the status that refuses it.
+unsigned RefusalStatus(MHD_Connection* connection, const ServeSettings& settings,
+                       const RequestContext& request, std::string_view method,
+                       std::string_view version) {
+    if (request.raw_target.size() > settings.max_target_bytes) return MHD_HTTP_URI_TOO_LONG;
+    if (const unsigned refusal = CheckHost(connection, version)) return refusal;
+    if (method != MHD_HTTP_METHOD_GET && method != MHD_HTTP_METHOD_HEAD) {
+        return MHD_HTTP_METHOD_NOT_ALLOWED;
+    }
+    return 0;
+}
+
+MHD_Result QueueRefusal(MHD_Connection* connection, unsigned status) {
+    if (status == MHD_HTTP_METHOD_NOT_ALLOWED) {
+        return QueueStatusPage(connection, status, {{MHD_HTTP_HEADER_ALLOW, "GET, HEAD"}});
+    }
+    return QueueStatusPage(connection, status);
+}
+
+MHD_Result Serve(MHD_Connection* connection, const ServeSettings& settings,
+                 const RequestContext& request) {
+    const std::optional<RequestTarget> target = ParseRequestTarget(request.raw_target);
+    if (!target) return QueueStatusPage(connection, MHD_HTTP_BAD_REQUEST);
+    const int root_fd = open(settings.root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (root_fd < 0) return QueueNotFound(connection, root_fd);
+    const MHD_Result result = ServeTarget(connection, root_fd, *target);
+    close(root_fd);
+    return result;
+}
+
+}  // namespace
+
+MHD_Result HandleRequest(MHD_Connection* connection, const ServeSettings& settings,
+                         RequestContext& request, std::string_view method, std::string_view version,
+                         std::size_t* upload_size) {
+    using Stage = RequestContext::Stage;
+    switch (request.stage) {
+        case Stage::kHeadersRead:
+            if (const unsigned refusal =
+                    RefusalStatus(connection, settings, request, method, version)) {
+                request.stage = Stage::kAnswered;
+                return QueueRefusal(connection, refusal);
+            }
+            request.stage = Stage::kReadingBody;
+            return MHD_YES;
+        case Stage::kReadingBody:
+            if (*upload_size > 0) {
+                *upload_size = 0;
+                return MHD_YES;
+            }
+            request.stage = Stage::kAnswered;
+            return Serve(connection, settings, request);
+        case Stage::kAnswered:
+            *upload_size = 0;
+            return MHD_YES;
+    }
+    return MHD_NO;
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <microhttpd.h>
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Per-request state, created when MHD first sees the request line.
+struct RequestContext {
+    std::string raw_target;  // exactly as the client sent it, still percent-encoded
+    enum class Stage { kHeadersRead, kReadingBody, kAnswered } stage = Stage::kHeadersRead;
+};
+
+// What every request of one running server shares.
+struct ServeSettings {
+    std::string root;  // UTF-8 path of the served folder
+    std::size_t max_target_bytes = 0;
+};
+
+// MHD's access handler for one request, called once its headers have arrived and again for each
+// piece of body. A request that is refused (target too long, bad Host, another method) is answered
+// at once, which makes MHD close the connection afterwards; an acceptable one is answered once any
+// body has been read and dropped, keeping the connection alive: a file, an index.html, a folder
+// listing, a redirect to the folder's URL with '/', or the folder's 404.html.
+MHD_Result HandleRequest(MHD_Connection* connection, const ServeSettings& settings,
+                         RequestContext& request, std::string_view method, std::string_view version,
+                         std::size_t* upload_size);
