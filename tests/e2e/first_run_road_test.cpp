@@ -56,7 +56,17 @@ class FirstRunRoad : public testing::Test {
                                                      (path ? path : "/usr/bin:/bin"),
                                                  "QT_QPA_PLATFORM=xcb"});
         const std::optional<std::string> window = desktop.find_window("网站启动");
-        return window.value_or("");
+        if (!window) return "";
+        // The window is framed, sized and centred after it first shows; clicks wait for that.
+        std::string last;
+        e2e::wait_until([&] {
+            const Outer outer = outer_size(*window);
+            const std::string place = desktop.xdotool({"getwindowgeometry", "--shell", *window});
+            const bool settled = outer.title_bar > 0 && place == last;
+            last = place;
+            return settled;
+        });
+        return *window;
     }
 
     struct Outer {
@@ -80,8 +90,15 @@ class FirstRunRoad : public testing::Test {
         return outer;
     }
 
-    bool title_becomes(const std::string& window, const std::string& title) const {
-        return e2e::wait_until([&] { return desktop.window_title(window) == title; });
+    testing::AssertionResult title_becomes(const std::string& window,
+                                           const std::string& title) const {
+        if (e2e::wait_until([&] { return desktop.window_title(window) == title; }))
+            return testing::AssertionSuccess();
+        const bool message_shown =
+            !desktop.xdotool({"search", "--onlyvisible", "--name", "^信息：$"}).empty();
+        return testing::AssertionFailure()
+               << "the title is still \"" << desktop.window_title(window) << "\""
+               << (message_shown ? " and the start-failure message is shown" : "");
     }
 
     void click(const std::string& window, const int (&where)[2]) const {
