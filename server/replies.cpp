@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <optional>
 
 #include "server/validators.h"
@@ -30,6 +31,10 @@ std::optional<std::string_view> RequestHeader(MHD_Connection* connection, const 
     return std::string_view(value);
 }
 
+MHD_Response* EmptyResponse() {
+    return MHD_create_response_from_buffer(0, nullptr, MHD_RESPMEM_PERSISTENT);
+}
+
 // Streams [offset, offset + length) of a file. A read that falls short of what was promised (the
 // file shrank or vanished underneath) ends the response with an error, so MHD closes the
 // connection at once instead of waiting for bytes that will never come.
@@ -54,16 +59,34 @@ void CloseFileStream(void* cls) {
 
 constexpr std::size_t kStreamBlock = 64 * 1024;
 
+// A body of at most one block is read whole with one pread, so that MHD sends it together with the
+// headers. Nothing when the file no longer holds the promised bytes; the streamed answer then
+// ends short as it should.
+MHD_Response* ReadWholeBody(int fd, std::uint64_t offset, std::uint64_t length) {
+    if (length == 0) return EmptyResponse();
+    auto* body = static_cast<char*>(std::malloc(length));
+    if (!body) return nullptr;
+    if (pread(fd, body, length, static_cast<off_t>(offset)) != static_cast<ssize_t>(length)) {
+        std::free(body);
+        return nullptr;
+    }
+    MHD_Response* response = MHD_create_response_from_buffer(length, body, MHD_RESPMEM_MUST_FREE);
+    if (!response) std::free(body);
+    return response;
+}
+
 MHD_Response* FileResponse(int fd, std::uint64_t offset, std::uint64_t length) {
+    if (length <= kStreamBlock) {
+        if (MHD_Response* response = ReadWholeBody(fd, offset, length)) {
+            close(fd);
+            return response;
+        }
+    }
     auto* stream = new FileStream{fd, offset};
     MHD_Response* response = MHD_create_response_from_callback(
         length, kStreamBlock, &ReadFileStream, stream, &CloseFileStream);
     if (!response) CloseFileStream(stream);
     return response;
-}
-
-MHD_Response* EmptyResponse() {
-    return MHD_create_response_from_buffer(0, nullptr, MHD_RESPMEM_PERSISTENT);
 }
 
 }  // namespace
