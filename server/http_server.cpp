@@ -104,9 +104,7 @@ bool JHTTPServer::Start(const JMap& map, bool /*edit_mode*/) {
     const int listener = OpenLoopbackListener(config.port);
     if (listener < 0) return false;
     RaiseDescriptorLimit();
-    auto serving = std::make_unique<ServeSettings>();
-    serving->root = impl_->next_root;
-    serving->max_target_bytes = config.max_target_bytes;
+    auto serving = std::make_unique<ServeSettings>(impl_->next_root, config.max_target_bytes);
 
     const int handed = fcntl(listener, F_DUPFD_CLOEXEC, 0);
     MHD_Daemon* daemon = nullptr;

@@ -1,6 +1,5 @@
 #include "server/request_handler.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -147,11 +146,9 @@ MHD_Result Serve(MHD_Connection* connection, const ServeSettings& settings,
                  const RequestContext& request) {
     const std::optional<RequestTarget> target = ParseRequestTarget(request.raw_target);
     if (!target) return QueueStatusPage(connection, MHD_HTTP_BAD_REQUEST);
-    const int root_fd = open(settings.root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (root_fd < 0) return QueueNotFound(connection, root_fd);
-    const MHD_Result result = ServeTarget(connection, root_fd, *target);
-    close(root_fd);
-    return result;
+    const auto root = settings.root.Get();
+    if (!root) return QueueNotFound(connection, -1);
+    return ServeTarget(connection, root->fd, *target);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "server/root_folder.h"
+
 // Per-request state, created when MHD first sees the request line.
 struct RequestContext {
     std::string raw_target;  // exactly as the client sent it, still percent-encoded
@@ -14,8 +16,10 @@ struct RequestContext {
 
 // What every request of one running server shares.
 struct ServeSettings {
-    std::string root;  // UTF-8 path of the served folder
-    std::size_t max_target_bytes = 0;
+    ServeSettings(std::string root_path, std::size_t max_target)
+        : root(std::move(root_path)), max_target_bytes(max_target) {}
+    RootFolder root;  // the served folder, by its UTF-8 path
+    std::size_t max_target_bytes;
 };
 
 // MHD's access handler for one request, called once its headers have arrived and again for each
