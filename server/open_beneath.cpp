@@ -15,10 +15,11 @@ constexpr int kOpenFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
 
 std::atomic<bool> openat2_missing{false};
 
+// F_SETFL replaces only the status flags, of which kOpenFlags sets O_NONBLOCK alone, so there is
+// nothing to read back first.
 int MakeBlocking(int fd) {
     if (fd < 0) return fd;
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    if (fcntl(fd, F_SETFL, kOpenFlags & ~O_NONBLOCK) != 0) {
         const int saved = errno;
         close(fd);
         errno = saved;
