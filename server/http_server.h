@@ -9,7 +9,7 @@ class JMap;
 // The web server object the launcher drives: serves one folder over HTTP on 127.0.0.1.
 // All operations are meant to be called from one thread; serving runs on the server's own threads.
 class JHTTPServer {
-public:
+  public:
     JHTTPServer();
     // Closes the listener and every connection at once, like Stop.
     ~JHTTPServer();
@@ -30,7 +30,7 @@ public:
     // Closes the listener and every open connection at once. False when it was not running.
     bool Stop();
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

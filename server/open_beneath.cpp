@@ -68,7 +68,8 @@ int OpenWithoutLinks(int root_fd, const std::vector<std::string>& segments) {
 int OpenBeneath(int root_fd, const std::vector<std::string>& segments) {
     if (!openat2_missing.load(std::memory_order_relaxed)) {
         const int fd = OpenConfined(root_fd, JoinRelative(segments));
-        if (fd >= 0 || errno != ENOSYS) return MakeBlocking(fd);
+        // Kernels before 5.6 lack openat2; some container filters refuse it with EPERM.
+        if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return MakeBlocking(fd);
         openat2_missing.store(true, std::memory_order_relaxed);
     }
     return OpenWithoutLinks(root_fd, segments);

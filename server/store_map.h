@@ -10,11 +10,11 @@
 // A small key-value map that carries a start configuration to the server. Its entries replace the
 // matching items of the server's own configuration for one start.
 class JMap {
-public:
+  public:
     void SetInt(std::string_view key, std::int32_t value);
     std::optional<std::int32_t> GetInt(std::string_view key) const;
 
-private:
+  private:
     std::map<std::string, std::int32_t, std::less<>> ints_;
 };
 

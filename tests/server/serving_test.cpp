@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -295,6 +296,24 @@ TEST_F(ServingTest, NotFoundPageIsReadForEachRequest) {
     EXPECT_EQ(own.status, 404);
     EXPECT_EQ(own.Header("Content-Type"), kHtml);
     EXPECT_NE(own.body.find("404 Not Found"), std::string::npos);
+}
+
+TEST_F(ServingTest, ServesTheFolderThePathNamesNowAfterItIsReplaced) {
+    namespace fs = std::filesystem;
+    EXPECT_NE(Get(port_, "/").body.find("home page"), std::string::npos);
+
+    // A site generator deletes and rebuilds the folder while the site runs.
+    fs::remove_all(site_.root());
+    EXPECT_EQ(Get(port_, "/").status, 404);
+    site_.Write("index.html", "rebuilt page");
+    EXPECT_EQ(Get(port_, "/").body, "rebuilt page");
+
+    // Or moves the old one away and puts a new one in its place.
+    const std::string old_root = site_.root() + ".old";
+    fs::rename(site_.root(), old_root);
+    site_.Write("index.html", "renamed in");
+    EXPECT_EQ(Get(port_, "/").body, "renamed in");
+    fs::remove_all(old_root);
 }
 
 TEST_F(ServingTest, KeepsTheConnectionForFurtherRequests) {
