@@ -194,6 +194,51 @@ INSTANTIATE_TEST_SUITE_P(
                     "/link_out", "/dir_out/secret.txt", "/dir_out/", "/%2fsecret.txt",
                     "/%2f%2e%2e%2fsecret.txt", "/docs/%2e%2e/%2e%2e/secret.txt"));
 
+// Whole requests that are malformed or hostile in their framing, not just their path: each is
+// refused with the status given, and nothing from beside the root ever comes back.
+struct RawCase {
+    std::string name;
+    std::string request;
+    int status;
+};
+
+class RawRequestTest : public ServingTest, public testing::WithParamInterface<RawCase> {};
+
+TEST_P(RawRequestTest, IsRefusedWithoutLeaking) {
+    const HttpResponse response = Exchange(port_, GetParam().request);
+    EXPECT_EQ(response.status, GetParam().status);
+    EXPECT_EQ(response.body.find(TestSite::kSecret), std::string::npos);
+}
+
+const std::string kLoopback = "Host: 127.0.0.1\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, RawRequestTest,
+    testing::Values(
+        RawCase{"ForeignHostWithTraversal",
+                "GET /../secret.txt HTTP/1.1\r\nHost: evil.example\r\n\r\n", 403},
+        RawCase{"HostHoldingAPath", "GET / HTTP/1.1\r\nHost: 127.0.0.1/../\r\n\r\n", 403},
+        RawCase{"TwoHosts", "GET / HTTP/1.1\r\n" + kLoopback + "Host: evil.example\r\n\r\n", 400},
+        RawCase{"NoHostOnHttp11", "GET / HTTP/1.1\r\n\r\n", 400},
+        RawCase{"RelativeTarget", "GET ../secret.txt HTTP/1.1\r\n" + kLoopback + "\r\n", 400},
+        RawCase{"AbsoluteForm",
+                "GET http://127.0.0.1/../secret.txt HTTP/1.1\r\n" + kLoopback + "\r\n", 400},
+        RawCase{"RawOverlongUtf8",
+                "GET /\xc0\xae\xc0\xae/secret.txt HTTP/1.1\r\n" + kLoopback + "\r\n", 400},
+        RawCase{"RawInvalidUtf8", "GET /\xff\xfe HTTP/1.1\r\n" + kLoopback + "\r\n", 400},
+        RawCase{"EncodedNul", "GET /secret.txt%00 HTTP/1.1\r\n" + kLoopback + "\r\n", 400},
+        RawCase{"HugeTarget",
+                "GET /" + std::string(20000, 'a') + "/../../secret.txt HTTP/1.1\r\n" + kLoopback +
+                    "\r\n",
+                414},
+        RawCase{"HugeHeader",
+                "GET /../secret.txt HTTP/1.1\r\n" + kLoopback +
+                    "X-Fill: " + std::string(40000, 'x') + "\r\n\r\n",
+                431},
+        RawCase{"TraversalWithAnotherMethod",
+                "DELETE /../secret.txt HTTP/1.1\r\n" + kLoopback + "\r\n", 405}),
+    [](const auto& info) { return info.param.name; });
+
 // Fills {etag} and {date} in request headers with the file's validators.
 std::string FillValidators(std::string text, const HttpResponse& original) {
     for (const auto& [key, name] : {std::pair{"{etag}", "ETag"}, {"{date}", "Last-Modified"}}) {
