@@ -35,11 +35,11 @@ RangeRequest Partial(std::uint64_t first, std::uint64_t last) {
 RangeRequest ParseRange(std::string_view header, std::uint64_t size) {
     header = TrimSpaces(header);
     if (!StartsWithUnit(header)) return {};
-    const std::string_view spec = TrimSpaces(header.substr(6));
-    const auto dash = spec.find('-');
-    if (dash == std::string_view::npos || spec.find(',') != std::string_view::npos) return {};
-    const std::string_view first_text = TrimSpaces(spec.substr(0, dash));
-    const std::string_view last_text = TrimSpaces(spec.substr(dash + 1));
+    const std::string_view range_text = TrimSpaces(header.substr(6));
+    const auto dash = range_text.find('-');
+    if (dash == std::string_view::npos || range_text.find(',') != std::string_view::npos) return {};
+    const std::string_view first_text = TrimSpaces(range_text.substr(0, dash));
+    const std::string_view last_text = TrimSpaces(range_text.substr(dash + 1));
     if (first_text.empty()) {
         const auto suffix = ParseNumber(last_text);
         if (!suffix) return {};
