@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 
@@ -57,9 +58,14 @@ void CloseFileStream(void* cls) {
     delete stream;
 }
 
-constexpr std::size_t kStreamBlock = 64 * 1024;
+// Bodies up to this size are read whole and sent with the headers.
+constexpr std::size_t kWholeBodyLimit = 64 * 1024;
+// Larger bodies are streamed in blocks of this size: big enough to keep the system calls per
+// megabyte few, small enough that many parallel downloads stay light. A shorter body gets a
+// block of its own size.
+constexpr std::size_t kStreamBlock = 256 * 1024;
 
-// A body of at most one block is read whole with one pread, so that MHD sends it together with the
+// A small body is read whole with one pread, so that MHD sends it together with the
 // headers. Nothing when the file no longer holds the promised bytes; the streamed answer then
 // ends short as it should.
 MHD_Response* ReadWholeBody(int fd, std::uint64_t offset, std::uint64_t length) {
@@ -76,7 +82,7 @@ MHD_Response* ReadWholeBody(int fd, std::uint64_t offset, std::uint64_t length) 
 }
 
 MHD_Response* FileResponse(int fd, std::uint64_t offset, std::uint64_t length) {
-    if (length <= kStreamBlock) {
+    if (length <= kWholeBodyLimit) {
         if (MHD_Response* response = ReadWholeBody(fd, offset, length)) {
             close(fd);
             return response;
@@ -84,7 +90,8 @@ MHD_Response* FileResponse(int fd, std::uint64_t offset, std::uint64_t length) {
     }
     auto* stream = new FileStream{fd, offset};
     MHD_Response* response = MHD_create_response_from_callback(
-        length, kStreamBlock, &ReadFileStream, stream, &CloseFileStream);
+        length, static_cast<std::size_t>(std::min<std::uint64_t>(length, kStreamBlock)),
+        &ReadFileStream, stream, &CloseFileStream);
     if (!response) CloseFileStream(stream);
     return response;
 }
