@@ -13,31 +13,19 @@ namespace {
 int NewSocket(int family) { return socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0); }
 
 // SO_REUSEADDR lets our bind pass the TIME_WAIT leftovers of our own earlier connections. Linux
-// still refuses it next to any socket in the listening state (unless both sides use
-// SO_REUSEPORT, which we never set), so listeners are always noticed.
+// still refuses it next to any socket in the listening state on an overlapping address (0.0.0.0,
+// 127.0.0.1, or a dual-stack [::]), unless both sides use SO_REUSEPORT, which we never set; so
+// IPv4 listeners are always noticed by the bind itself.
 void AllowAddressReuse(int fd) {
     const int on = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
 }
 
-// False when something already holds `port` on the IPv4 wildcard, which any IPv4 listener on
-// this port (on whatever address) conflicts with.
-bool Ipv4PortFree(std::uint16_t port) {
-    const int fd = NewSocket(AF_INET);
-    if (fd < 0) return false;
-    AllowAddressReuse(fd);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    const bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    return free;
-}
-
-// The same for IPv6 listeners ([::] or [::1]), which an IPv4 bind need not collide with. A machine
-// without IPv6 has none of them.
-bool Ipv6PortFree(std::uint16_t port) {
+// False when an IPv6 listener holds `port` on [::] or [::1]: a browser that resolves "localhost"
+// to ::1 would reach it instead of us. Probing the loopback address rather than the wildcard
+// leaves out the machine's outgoing IPv6 connections, which may use the same local port on other
+// addresses without being in the way. A machine without IPv6 loopback has no such listener.
+bool Ipv6LoopbackPortFree(std::uint16_t port) {
     const int fd = NewSocket(AF_INET6);
     if (fd < 0) return errno == EAFNOSUPPORT;
     AllowAddressReuse(fd);
@@ -46,7 +34,7 @@ bool Ipv6PortFree(std::uint16_t port) {
     sockaddr_in6 address{};
     address.sin6_family = AF_INET6;
     address.sin6_port = htons(port);
-    address.sin6_addr = in6addr_any;
+    address.sin6_addr = in6addr_loopback;
     const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     const int error = errno;
     close(fd);
@@ -58,7 +46,7 @@ bool Ipv6PortFree(std::uint16_t port) {
 int OpenLoopbackListener(int port) {
     if (port < 1 || port > 65535) return -1;
     const auto port16 = static_cast<std::uint16_t>(port);
-    if (!Ipv4PortFree(port16) || !Ipv6PortFree(port16)) return -1;
+    if (!Ipv6LoopbackPortFree(port16)) return -1;
     const int fd = NewSocket(AF_INET);
     if (fd < 0) return -1;
     AllowAddressReuse(fd);

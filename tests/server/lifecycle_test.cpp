@@ -46,7 +46,7 @@ struct Holder {
 
 class SocketHolder {
   public:
-    SocketHolder(const Holder& kind, int port) {
+    SocketHolder(const Holder& kind, int port) : port_(port) {
         fd_ = socket(kind.family, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd_ < 0) return;
         const int on = 1;
@@ -76,9 +76,11 @@ class SocketHolder {
         if (fd_ >= 0) close(fd_);
     }
     bool listening() const { return listening_; }
+    int port() const { return port_; }
 
   private:
     int fd_ = -1;
+    int port_ = 0;
     bool listening_ = false;
 };
 
@@ -101,17 +103,47 @@ TEST_P(HeldPortTest, RefusesAPortAnotherListenerHolds) {
     EXPECT_TRUE(StartOn(server, port)) << "free again once the holder is gone";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Holders, HeldPortTest,
-    testing::Values(Holder{"AnyIpv4", AF_INET, "0.0.0.0", -1, false},
-                    Holder{"LoopbackIpv4", AF_INET, "127.0.0.1", -1, false},
-                    Holder{"OtherLoopbackIpv4", AF_INET, "127.0.0.2", -1, false},
-                    Holder{"DualStack", AF_INET6, "::", 0, false},
-                    Holder{"Ipv6Only", AF_INET6, "::", 1, false},
-                    Holder{"LoopbackIpv6", AF_INET6, "::1", -1, false},
-                    Holder{"ReusePortAny", AF_INET, "0.0.0.0", -1, true},
-                    Holder{"ReusePortLoopback", AF_INET, "127.0.0.1", -1, true}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Holders, HeldPortTest,
+                         testing::Values(Holder{"AnyIpv4", AF_INET, "0.0.0.0", -1, false},
+                                         Holder{"LoopbackIpv4", AF_INET, "127.0.0.1", -1, false},
+                                         Holder{"DualStack", AF_INET6, "::", 0, false},
+                                         Holder{"Ipv6Only", AF_INET6, "::", 1, false},
+                                         Holder{"LoopbackIpv6", AF_INET6, "::1", -1, false},
+                                         Holder{"ReusePortAny", AF_INET, "0.0.0.0", -1, true},
+                                         Holder{"ReusePortLoopback", AF_INET, "127.0.0.1", -1,
+                                                true}),
+                         [](const auto& info) { return info.param.name; });
+
+// Sockets on another local address do not take 127.0.0.1's port: neither a listener there nor
+// an outgoing connection that happens to use the same local port number.
+TEST(LifecycleTest, SocketsOnAnotherAddressAreNotInTheWay) {
+    TestSite site;
+    JHTTPServer server;
+    server.Init(site.root());
+    const int port = UnusedPort();
+    {
+        SocketHolder listener(Holder{"OtherLoopback", AF_INET, "127.0.0.2", -1, false}, port);
+        ASSERT_TRUE(listener.listening());
+        EXPECT_TRUE(StartOn(server, port));
+        server.Stop();
+    }
+
+    SocketHolder target(Holder{"Target", AF_INET, "127.0.0.1", -1, false}, UnusedPort());
+    ASSERT_TRUE(target.listening());
+    const int client = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(static_cast<std::uint16_t>(port));
+    inet_pton(AF_INET, "127.0.0.2", &local.sin_addr);
+    ASSERT_EQ(bind(client, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons(static_cast<std::uint16_t>(target.port()));
+    inet_pton(AF_INET, "127.0.0.1", &remote.sin_addr);
+    ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&remote), sizeof remote), 0);
+    EXPECT_TRUE(StartOn(server, port));
+    close(client);
+}
 
 TEST(LifecycleTest, ASecondServerCannotTakeThePort) {
     TestSite site;
