@@ -1,42 +1,14 @@
 #pragma once
 
-#include <sys/types.h>
-
-#include <chrono>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-// What an end-to-end test needs to act as a person at a desktop: child processes, an X server
-// with a window manager, and xdotool.
+#include "child_process.h"
+
+// What an end-to-end test needs to act as a person at a desktop: an X server with a window
+// manager, and xdotool.
 namespace e2e {
-
-// A child process; killed and reaped on destruction if still running.
-class Process {
-  public:
-    // `environment` entries ("NAME=value") replace or add to this process's environment.
-    Process(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {});
-    ~Process();
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-
-    bool started() const { return pid_ > 0; }
-    // The exit status, or nothing if the process has not ended within `limit`.
-    std::optional<int> wait_for_exit(std::chrono::milliseconds limit);
-
-  private:
-    pid_t pid_ = -1;
-    std::optional<int> status_;
-};
-
-// Runs a command to its end (bounded) and answers its standard output.
-std::string output_of(const std::vector<std::string>& argv,
-                      const std::vector<std::string>& environment = {});
-
-// Polls `condition` until it holds or `limit` has passed; answers its last value.
-bool wait_until(const std::function<bool()>& condition,
-                std::chrono::milliseconds limit = std::chrono::seconds(15));
 
 // A private X server (Xvfb) with openbox running on it.
 class DesktopSession {
@@ -63,8 +35,8 @@ class DesktopSession {
 
   private:
     std::string display_;
-    std::optional<Process> server_;
-    std::optional<Process> window_manager_;
+    std::optional<test_support::Process> server_;
+    std::optional<test_support::Process> window_manager_;
     bool ready_ = false;
 };
 

@@ -10,6 +10,8 @@
 #include "desktop_session.h"
 #include "site/settings.h"
 #include "test_support.h"
+#include "tests/server/http_client.h"
+#include "tests/server/test_site.h"
 
 namespace {
 
@@ -59,7 +61,7 @@ class FirstRunRoad : public testing::Test {
         if (!window) return "";
         // The window is framed, sized and centred after it first shows; clicks wait for that.
         std::string last;
-        e2e::wait_until([&] {
+        wait_until([&] {
             const Outer outer = outer_size(*window);
             const std::string place = desktop.xdotool({"getwindowgeometry", "--shell", *window});
             const bool settled = outer.title_bar > 0 && place == last;
@@ -92,7 +94,7 @@ class FirstRunRoad : public testing::Test {
 
     testing::AssertionResult title_becomes(const std::string& window,
                                            const std::string& title) const {
-        if (e2e::wait_until([&] { return desktop.window_title(window) == title; }))
+        if (wait_until([&] { return desktop.window_title(window) == title; }))
             return testing::AssertionSuccess();
         const bool message_shown =
             !desktop.xdotool({"search", "--onlyvisible", "--name", "^信息：$"}).empty();
@@ -107,7 +109,7 @@ class FirstRunRoad : public testing::Test {
 
     e2e::DesktopSession desktop;
     TempFolder folder;
-    std::optional<e2e::Process> running;
+    std::optional<Process> running;
 };
 
 TEST_F(FirstRunRoad, StartOpenStopRestartAndClose) {
@@ -134,16 +136,16 @@ TEST_F(FirstRunRoad, StartOpenStopRestartAndClose) {
     const std::string port_text = remembered_port();
     ASSERT_FALSE(port_text.empty());
     const int port = std::stoi(port_text);
-    EXPECT_NE(http_get(port, "/").find(read_file(folder.web() / "index.html")), std::string::npos);
-    const std::string missing = http_get(port, "/no-such-page.html");
-    EXPECT_TRUE(missing.starts_with("HTTP/1.1 404"));
-    EXPECT_NE(missing.find(read_file(folder.web() / "404.html")), std::string::npos);
+    EXPECT_EQ(Get(port, "/").body, read_file(folder.web() / "index.html"));
+    const HttpResponse missing = Get(port, "/no-such-page.html");
+    EXPECT_EQ(missing.status, 404);
+    EXPECT_EQ(missing.body, read_file(folder.web() / "404.html"));
 
     // 3. The shortcuts hand the address and the folder to the desktop.
     click(window, kOpenSiteButton);
-    ASSERT_TRUE(e2e::wait_until([&] { return opened().size() == 1; }));
+    ASSERT_TRUE(wait_until([&] { return opened().size() == 1; }));
     click(window, kOpenFolderButton);
-    ASSERT_TRUE(e2e::wait_until([&] { return opened().size() == 2; }));
+    ASSERT_TRUE(wait_until([&] { return opened().size() == 2; }));
     EXPECT_EQ(opened()[0], "http://127.0.0.1:" + port_text);
     EXPECT_EQ(opened()[1], folder.web().string());
 
@@ -158,7 +160,7 @@ TEST_F(FirstRunRoad, StartOpenStopRestartAndClose) {
     const std::string again = launch();
     ASSERT_FALSE(again.empty());
     click(again, kOpenSiteButton);
-    ASSERT_TRUE(e2e::wait_until([&] { return opened().size() == 3; }));
+    ASSERT_TRUE(wait_until([&] { return opened().size() == 3; }));
     EXPECT_EQ(opened()[2], "http://127.0.0.1:" + port_text);
     click(again, kStartButton);
     ASSERT_TRUE(title_becomes(again, "网页已启动"));
@@ -169,7 +171,7 @@ TEST_F(FirstRunRoad, StartOpenStopRestartAndClose) {
 }
 
 TEST_F(FirstRunRoad, HeldPortShowsTheMessageAndChangesNothing) {
-    const int port = free_port();
+    const int port = UnusedPort();
     PortHolder holder(port);
     ASSERT_TRUE(holder.holding());
     fs::create_directory(folder.web());
@@ -182,7 +184,7 @@ TEST_F(FirstRunRoad, HeldPortShowsTheMessageAndChangesNothing) {
     const std::optional<std::string> box = desktop.find_window("信息：");
     ASSERT_TRUE(box);
     desktop.press_key(*box, "Return");
-    EXPECT_TRUE(e2e::wait_until([&] {
+    EXPECT_TRUE(wait_until([&] {
         return desktop.xdotool({"search", "--onlyvisible", "--name", "^信息：$"}).empty();
     }));
     EXPECT_EQ(desktop.window_title(window), "网站启动");

@@ -2,9 +2,7 @@
 // path holds Chinese characters and a space: the window's preparation uses the folder of the
 // running executable, so the copy reports what its window shows and the test checks it.
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <QLineEdit>
 #include <cstdlib>
@@ -12,11 +10,10 @@
 #include <fstream>
 #include <optional>
 
+#include "child_process.h"
 #include "launcher/main_window.h"
 #include "site/defaults.h"
 #include "test_support.h"
-
-extern char** environ;
 
 namespace {
 
@@ -45,22 +42,11 @@ std::optional<Report> run_copy_in(const TempFolder& folder) {
     fs::copy_file("/proc/self/exe", copy);
     const fs::path report = folder.path() / "report.txt";
     const std::string variable = std::string(kReportVariable) + "=" + report.string();
-    std::vector<std::string> environment{variable, "QT_QPA_PLATFORM=offscreen"};
-    for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
-    std::vector<char*> envp;
-    for (std::string& entry : environment) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-
-    std::string program = copy.string();
-    std::string filter = "--gtest_filter=FirstRunProbe.*";
-    char* argv[] = {program.data(), filter.data(), nullptr};
-    pid_t child = 0;
-    if (posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0)
-        return std::nullopt;
-    int status = 0;
-    waitpid(child, &status, 0);
+    Process copy_run({copy.string(), "--gtest_filter=FirstRunProbe.*"},
+                     {variable, "QT_QPA_PLATFORM=offscreen"});
+    const std::optional<int> status = copy_run.wait_for_exit(std::chrono::seconds(60));
     fs::remove(copy);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+    if (!status || !WIFEXITED(*status) || WEXITSTATUS(*status) != 0) return std::nullopt;
 
     std::ifstream in(report, std::ios::binary);
     Report result;

@@ -3,12 +3,13 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <fstream>
 #include <sstream>
+
+#include "tests/server/http_client.h"
 
 namespace test_support {
 
@@ -20,20 +21,6 @@ sockaddr_in loopback(int port) {
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     return address;
-}
-
-int connect_to(int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    timeval timeout{5, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-    const sockaddr_in address = loopback(port);
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
 }
 
 }  // namespace
@@ -68,22 +55,7 @@ void write_file(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-int free_port() {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = loopback(0);
-    bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
-bool port_accepts(int port) {
-    const int fd = connect_to(port);
-    if (fd < 0) return false;
-    close(fd);
-    return true;
-}
+bool port_accepts(int port) { return HttpConnection(port).IsOpen(); }
 
 PortHolder::PortHolder(int port) {
     fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -97,20 +69,6 @@ PortHolder::PortHolder(int port) {
 
 PortHolder::~PortHolder() {
     if (fd_ >= 0) close(fd_);
-}
-
-std::string http_get(int port, const std::string& target) {
-    const int fd = connect_to(port);
-    if (fd < 0) return {};
-    const std::string request = "GET " + target +
-                                " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
-                                "\r\nConnection: close\r\n\r\n";
-    send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-    std::string response;
-    char buffer[8192];
-    for (ssize_t got; (got = recv(fd, buffer, sizeof buffer, 0)) > 0;) response.append(buffer, got);
-    close(fd);
-    return response;
 }
 
 }  // namespace test_support

@@ -25,9 +25,6 @@ class TempFolder {
 std::string read_file(const std::filesystem::path& path);
 void write_file(const std::filesystem::path& path, const std::string& bytes);
 
-// A port on 127.0.0.1 that nothing listened on a moment ago.
-int free_port();
-
 // True when something accepts connections on 127.0.0.1:port.
 bool port_accepts(int port);
 
@@ -43,9 +40,5 @@ class PortHolder {
   private:
     int fd_ = -1;
 };
-
-// Sends a GET for `target` to 127.0.0.1:port and answers the whole response (head and body), or
-// the empty text when nothing answers.
-std::string http_get(int port, const std::string& target);
 
 }  // namespace test_support

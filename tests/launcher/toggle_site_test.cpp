@@ -16,6 +16,8 @@
 #include "site/defaults.h"
 #include "site/settings.h"
 #include "test_support.h"
+#include "tests/server/http_client.h"
+#include "tests/server/test_site.h"
 
 namespace {
 
@@ -30,7 +32,7 @@ class ToggleSite : public testing::Test {
         std::filesystem::create_directory(folder.web());
         write_file(folder.web() / "index.html", "site A");
         point_at(folder);
-        port = free_port();
+        port = UnusedPort();
         window.port_box()->setText(QString::number(port));
     }
 
@@ -54,11 +56,6 @@ class ToggleSite : public testing::Test {
     std::vector<QString> messages;
 };
 
-std::string body_of(const std::string& response) {
-    const auto end_of_head = response.find("\r\n\r\n");
-    return end_of_head == std::string::npos ? std::string() : response.substr(end_of_head + 4);
-}
-
 TEST_F(ToggleSite, StartServesTheFolderAndRemembersThePort) {
     write_file(folder.web() / "404.html", "edited by the user");
 
@@ -70,10 +67,10 @@ TEST_F(ToggleSite, StartServesTheFolderAndRemembersThePort) {
     EXPECT_EQ(remembered_port(), std::to_string(port));
     EXPECT_EQ(read_file(folder.web() / "404.html"), site::not_found_page());
 
-    EXPECT_EQ(body_of(http_get(port, "/")), "site A");
-    const std::string missing = http_get(port, "/missing.html");
-    EXPECT_EQ(missing.substr(0, 12), "HTTP/1.1 404");
-    EXPECT_EQ(body_of(missing), site::not_found_page());
+    EXPECT_EQ(Get(port, "/").body, "site A");
+    const HttpResponse missing = Get(port, "/missing.html");
+    EXPECT_EQ(missing.status, 404);
+    EXPECT_EQ(missing.body, site::not_found_page());
 }
 
 TEST_F(ToggleSite, SecondClickStopsTheSite) {
@@ -144,7 +141,7 @@ TEST_F(ToggleSite, EditedPathStopsTheRunningSiteThenServesTheNewFolder) {
     EXPECT_EQ(window.windowTitle(), QStringLiteral("网页未启动"));
 
     click_start();
-    EXPECT_EQ(body_of(http_get(port, "/")), "site B");
+    EXPECT_EQ(Get(port, "/").body, "site B");
     EXPECT_EQ(site::read_setting((other.web() / "Config.web").string(), "Config", "Port", ""),
               std::to_string(port));
 }
