@@ -82,6 +82,7 @@ void CloseIfStillOurs(int copy, int original) {
 
 struct JHTTPServer::Impl {
     std::string next_root;
+    ServeOptions options;  // outlives every start, read by the workers
     ServerConfig defaults;
     std::unique_ptr<ServeSettings> serving;  // read by the workers while running
     MHD_Daemon* daemon = nullptr;
@@ -104,7 +105,8 @@ bool JHTTPServer::Start(const JMap& map, bool /*edit_mode*/) {
     const int listener = OpenLoopbackListener(config.port);
     if (listener < 0) return false;
     RaiseDescriptorLimit();
-    auto serving = std::make_unique<ServeSettings>(impl_->next_root, config.max_target_bytes);
+    auto serving =
+        std::make_unique<ServeSettings>(impl_->next_root, config.max_target_bytes, impl_->options);
 
     const int handed = fcntl(listener, F_DUPFD_CLOEXEC, 0);
     MHD_Daemon* daemon = nullptr;
@@ -133,3 +135,7 @@ bool JHTTPServer::Stop() {
     impl_->serving.reset();
     return true;
 }
+
+void JHTTPServer::SetOption(ServeOption option, bool on) { impl_->options.Set(option, on); }
+
+bool JHTTPServer::OptionOn(ServeOption option) const { return impl_->options.On(option); }

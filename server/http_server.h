@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "server/serve_options.h"
+
 class JMap;
 
 // The web server object the launcher drives: serves one folder over HTTP on 127.0.0.1.
@@ -29,6 +31,11 @@ class JHTTPServer {
 
     // Closes the listener and every open connection at once. False when it was not running.
     bool Stop();
+
+    // Turns an option on or off. Options about answers take effect with the next request; where
+    // the server listens is decided at the next Start.
+    void SetOption(ServeOption option, bool on);
+    bool OptionOn(ServeOption option) const;
 
   private:
     struct Impl;

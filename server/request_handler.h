@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "server/root_folder.h"
+#include "server/serve_options.h"
 
 // Per-request state, created when MHD first sees the request line.
 struct RequestContext {
@@ -16,10 +17,11 @@ struct RequestContext {
 
 // What every request of one running server shares.
 struct ServeSettings {
-    ServeSettings(std::string root_path, std::size_t max_target)
-        : root(std::move(root_path)), max_target_bytes(max_target) {}
+    ServeSettings(std::string root_path, std::size_t max_target, const ServeOptions& switches)
+        : root(std::move(root_path)), max_target_bytes(max_target), options(switches) {}
     RootFolder root;  // the served folder, by its UTF-8 path
     std::size_t max_target_bytes;
+    const ServeOptions& options;  // the server object's, switched while serving
 };
 
 // MHD's access handler for one request, called once its headers have arrived and again for each
