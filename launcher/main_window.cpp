@@ -1,10 +1,14 @@
 #include "launcher/main_window.h"
 
+#include <QContextMenuEvent>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "launcher/empty_area_tip.h"
+#include "launcher/options_menu.h"
 #include "launcher/outer_size.h"
 #include "launcher/port_box.h"
 #include "launcher/prepare_site.h"
@@ -54,6 +58,18 @@ MainWindow::MainWindow()
 QString MainWindow::base_path() const { return path_box_->text(); }
 
 QString MainWindow::port_text() const { return port_box_->text(); }
+
+bool MainWindow::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        show_empty_area_tip(*this, *static_cast<QHelpEvent*>(event));
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+    show_options_menu(*this, event->globalPos());
+}
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {

@@ -4,6 +4,7 @@
 
 #include "launcher/main_window.h"
 #include "launcher/message_box.h"
+#include "launcher/option_settings.h"
 #include "launcher/port_number.h"
 #include "launcher/site_server.h"
 #include "server/http_server.h"
@@ -31,6 +32,7 @@ void start_site(MainWindow& window) {
     site::write_whole_file(site::not_found_file(window.base_path().toStdString()),
                            site::not_found_page());
 
+    apply_remembered_options(window.base_path().toStdString());
     auto config = CreateStoreMap("port", port_number(window.port_text()));
     const bool started = site_server->Start(*config, false);
     config.reset();
