@@ -32,6 +32,7 @@ void start_site(MainWindow& window) {
     site::write_whole_file(site::not_found_file(window.base_path().toStdString()),
                            site::not_found_page());
 
+    // Options are read on every start, so one changed while the site was stopped counts now.
     apply_remembered_options(window.base_path().toStdString());
     auto config = CreateStoreMap("port", port_number(window.port_text()));
     const bool started = site_server->Start(*config, false);
