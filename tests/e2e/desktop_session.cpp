@@ -65,6 +65,11 @@ void DesktopSession::click(const std::string& window, int x, int y) const {
              "click", "1"});
 }
 
+void DesktopSession::right_click(const std::string& window, int x, int y) const {
+    xdotool({"mousemove", "--sync", "--window", window, std::to_string(x), std::to_string(y),
+             "click", "3"});
+}
+
 void DesktopSession::press_key(const std::string& window, const std::string& key) const {
     xdotool({"windowactivate", "--sync", window, "key", "--clearmodifiers", key});
 }

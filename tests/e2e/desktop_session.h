@@ -30,6 +30,8 @@ class DesktopSession {
     std::string window_title(const std::string& window) const;
     // A left click at a point of the window's client area.
     void click(const std::string& window, int x, int y) const;
+    // A right click there.
+    void right_click(const std::string& window, int x, int y) const;
     // Makes the window active and presses a key (an X key name such as "Escape").
     void press_key(const std::string& window, const std::string& key) const;
 

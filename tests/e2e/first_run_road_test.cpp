@@ -23,6 +23,7 @@ namespace fs = std::filesystem;
 constexpr int kStartButton[] = {48, 92};
 constexpr int kOpenSiteButton[] = {176, 92};
 constexpr int kOpenFolderButton[] = {176, 59};
+constexpr int kEmptyArea[] = {130, 59};
 
 class FirstRunRoad : public testing::Test {
   protected:
@@ -105,6 +106,15 @@ class FirstRunRoad : public testing::Test {
 
     void click(const std::string& window, const int (&where)[2]) const {
         desktop.click(window, where[0], where[1]);
+    }
+
+    // The program's windows on screen: its main window, and its menu while that is open.
+    std::size_t shown_windows() const {
+        std::istringstream ids(
+            desktop.xdotool({"search", "--onlyvisible", "--classname", "site-launcher"}));
+        std::size_t count = 0;
+        for (std::string id; std::getline(ids, id);) count += !id.empty();
+        return count;
     }
 
     e2e::DesktopSession desktop;
@@ -190,6 +200,28 @@ TEST_F(FirstRunRoad, HeldPortShowsTheMessageAndChangesNothing) {
     EXPECT_EQ(desktop.window_title(window), "网站启动");
     EXPECT_EQ(read_file(config()), config_text);
     EXPECT_TRUE(fs::exists(folder.web() / "404.html"));
+}
+
+TEST_F(FirstRunRoad, OptionsMenuOpensOnARightClickAndRemembersTheChoice) {
+    const std::string window = launch();
+    ASSERT_FALSE(window.empty());
+
+    // The menu opens over the empty area; the first entry (自动刷新) is chosen with the keyboard.
+    desktop.right_click(window, kEmptyArea[0], kEmptyArea[1]);
+    ASSERT_TRUE(wait_until([&] { return shown_windows() == 2; })) << "no menu opened";
+    desktop.xdotool({"key", "--clearmodifiers", "Down", "Return"});
+    ASSERT_TRUE(wait_until([&] { return shown_windows() == 1; }));
+    EXPECT_TRUE(wait_until([&] { return read_file(config()) == "[Config]\nLiveReload=1\n"; }))
+        << read_file(config());
+
+    // Over a button it opens too; Esc closes the menu alone and changes nothing.
+    desktop.right_click(window, kStartButton[0], kStartButton[1]);
+    ASSERT_TRUE(wait_until([&] { return shown_windows() == 2; })) << "no menu opened";
+    desktop.xdotool({"key", "--clearmodifiers", "Escape"});
+    ASSERT_TRUE(wait_until([&] { return shown_windows() == 1; }));
+    EXPECT_FALSE(running->wait_for_exit(0ms).has_value());
+    EXPECT_EQ(read_file(config()), "[Config]\nLiveReload=1\n");
+    EXPECT_EQ(desktop.window_title(window), "网站启动");
 }
 
 }  // namespace
