@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -11,6 +10,7 @@
 #include "server/open_beneath.h"
 #include "server/request_path.h"
 #include "server/text_codec.h"
+#include "server/unique_fd.h"
 
 namespace {
 
@@ -20,11 +20,8 @@ bool StatEntry(int root_fd, int dir_fd, const std::vector<std::string>& segments
     if (!S_ISLNK(info.st_mode)) return true;
     std::vector<std::string> path = segments;
     path.push_back(name);
-    const int fd = OpenBeneath(root_fd, path);
-    if (fd < 0) return false;
-    const bool ok = fstat(fd, &info) == 0;
-    close(fd);
-    return ok;
+    const UniqueFd fd = OpenBeneath(root_fd, path);
+    return fd && fstat(fd.get(), &info) == 0;
 }
 
 std::string FormatSize(std::uint64_t size) {
@@ -67,23 +64,21 @@ std::string Row(std::string_view href, std::string_view label, std::string_view 
 
 std::vector<ListingEntry> ReadListing(int root_fd, const std::vector<std::string>& segments) {
     std::vector<ListingEntry> entries;
-    const int dir_fd = OpenBeneath(root_fd, segments);
-    if (dir_fd < 0) return entries;
-    DIR* dir = fdopendir(dir_fd);
-    if (!dir) {
-        close(dir_fd);
-        return entries;
-    }
-    while (const dirent* item = readdir(dir)) {
+    UniqueFd dir_fd = OpenBeneath(root_fd, segments);
+    if (!dir_fd) return entries;
+    // On success the folder handle takes the descriptor over.
+    const UniqueDir dir(fdopendir(dir_fd.get()));
+    if (!dir) return entries;
+    dir_fd.release();
+    while (const dirent* item = readdir(dir.get())) {
         const std::string name = item->d_name;
         if (name == "." || name == ".." || !IsServableName(name)) continue;
         struct stat info {};
-        if (!StatEntry(root_fd, dirfd(dir), segments, name, info)) continue;
+        if (!StatEntry(root_fd, dirfd(dir.get()), segments, name, info)) continue;
         if (!S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode)) continue;
         entries.push_back({name, S_ISDIR(info.st_mode), static_cast<std::uint64_t>(info.st_size),
                            info.st_mtim.tv_sec});
     }
-    closedir(dir);
     return entries;
 }
 

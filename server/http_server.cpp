@@ -15,6 +15,7 @@
 #include "server/request_handler.h"
 #include "server/server_config.h"
 #include "server/store_map.h"
+#include "server/unique_fd.h"
 
 namespace {
 
@@ -102,26 +103,30 @@ bool JHTTPServer::IsRunning() const { return impl_->daemon != nullptr; }
 bool JHTTPServer::Start(const JMap& map, bool /*edit_mode*/) {
     if (impl_->daemon) return false;
     const ServerConfig config = ApplyOverrides(impl_->defaults, map);
-    const int listener = OpenLoopbackListener(config.port);
-    if (listener < 0) return false;
+    const UniqueFd listener = OpenLoopbackListener(config.port);
+    if (!listener) return false;
     RaiseDescriptorLimit();
     auto serving =
         std::make_unique<ServeSettings>(impl_->next_root, config.max_target_bytes, impl_->options);
 
-    const int handed = fcntl(listener, F_DUPFD_CLOEXEC, 0);
+    // MHD owns the copy it is given once it starts.
+    UniqueFd handed(fcntl(listener.get(), F_DUPFD_CLOEXEC, 0));
     MHD_Daemon* daemon = nullptr;
-    if (handed >= 0) {
+    if (handed) {
         daemon = MHD_start_daemon(
             MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC, 0, nullptr, nullptr, &Answer,
-            serving.get(), MHD_OPTION_LISTEN_SOCKET, handed, MHD_OPTION_THREAD_POOL_SIZE,
+            serving.get(), MHD_OPTION_LISTEN_SOCKET, handed.get(), MHD_OPTION_THREAD_POOL_SIZE,
             WorkerCount(config), MHD_OPTION_CONNECTION_TIMEOUT, config.idle_timeout_seconds,
             MHD_OPTION_CONNECTION_LIMIT, ConnectionLimit(), MHD_OPTION_CONNECTION_MEMORY_LIMIT,
             config.connection_memory_bytes, MHD_OPTION_URI_LOG_CALLBACK, &RememberTarget, nullptr,
             MHD_OPTION_NOTIFY_COMPLETED, &ForgetRequest, nullptr, MHD_OPTION_UNESCAPE_CALLBACK,
             &KeepEscapes, nullptr, MHD_OPTION_END);
-        if (!daemon) CloseIfStillOurs(handed, listener);
+        if (daemon) {
+            handed.release();
+        } else {
+            CloseIfStillOurs(handed.release(), listener.get());
+        }
     }
-    close(listener);
     if (!daemon) return false;
     impl_->serving = std::move(serving);
     impl_->daemon = daemon;

@@ -3,14 +3,15 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 
 namespace {
 
-int NewSocket(int family) { return socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0); }
+UniqueFd NewSocket(int family) {
+    return UniqueFd(socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+}
 
 // SO_REUSEADDR lets our bind pass the TIME_WAIT leftovers of our own earlier connections. Linux
 // still refuses it next to any socket in the listening state on an overlapping address (0.0.0.0,
@@ -26,38 +27,35 @@ void AllowAddressReuse(int fd) {
 // leaves out the machine's outgoing IPv6 connections, which may use the same local port on other
 // addresses without being in the way. A machine without IPv6 loopback has no such listener.
 bool Ipv6LoopbackPortFree(std::uint16_t port) {
-    const int fd = NewSocket(AF_INET6);
-    if (fd < 0) return errno == EAFNOSUPPORT;
-    AllowAddressReuse(fd);
+    const UniqueFd fd = NewSocket(AF_INET6);
+    if (!fd) return errno == EAFNOSUPPORT;
+    AllowAddressReuse(fd.get());
     const int on = 1;
-    setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
+    setsockopt(fd.get(), IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
     sockaddr_in6 address{};
     address.sin6_family = AF_INET6;
     address.sin6_port = htons(port);
     address.sin6_addr = in6addr_loopback;
-    const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    const int error = errno;
-    close(fd);
-    return bound || error != EADDRINUSE;
+    return bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 ||
+           errno != EADDRINUSE;
 }
 
 }  // namespace
 
-int OpenLoopbackListener(int port) {
-    if (port < 1 || port > 65535) return -1;
+UniqueFd OpenLoopbackListener(int port) {
+    if (port < 1 || port > 65535) return UniqueFd();
     const auto port16 = static_cast<std::uint16_t>(port);
-    if (!Ipv6LoopbackPortFree(port16)) return -1;
-    const int fd = NewSocket(AF_INET);
-    if (fd < 0) return -1;
-    AllowAddressReuse(fd);
+    if (!Ipv6LoopbackPortFree(port16)) return UniqueFd();
+    UniqueFd fd = NewSocket(AF_INET);
+    if (!fd) return fd;
+    AllowAddressReuse(fd.get());
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port16);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(fd, SOMAXCONN) != 0) {
-        close(fd);
-        return -1;
+    if (bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(fd.get(), SOMAXCONN) != 0) {
+        fd.reset();
     }
     return fd;
 }

@@ -17,14 +17,8 @@ std::atomic<bool> openat2_missing{false};
 
 // F_SETFL replaces only the status flags, of which kOpenFlags sets O_NONBLOCK alone, so there is
 // nothing to read back first.
-int MakeBlocking(int fd) {
-    if (fd < 0) return fd;
-    if (fcntl(fd, F_SETFL, kOpenFlags & ~O_NONBLOCK) != 0) {
-        const int saved = errno;
-        close(fd);
-        errno = saved;
-        return -1;
-    }
+UniqueFd MakeBlocking(UniqueFd fd) {
+    if (fd && fcntl(fd.get(), F_SETFL, kOpenFlags & ~O_NONBLOCK) != 0) fd.reset();
     return fd;
 }
 
@@ -38,38 +32,34 @@ std::string JoinRelative(const std::vector<std::string>& segments) {
     return path;
 }
 
-int OpenConfined(int root_fd, const std::string& path) {
+UniqueFd OpenConfined(int root_fd, const std::string& path) {
     open_how how{};
     how.flags = kOpenFlags;
     how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
     for (int attempt = 0; attempt < 8; ++attempt) {
         const long fd = syscall(SYS_openat2, root_fd, path.c_str(), &how, sizeof how);
-        if (fd >= 0 || errno != EAGAIN) return static_cast<int>(fd);
+        if (fd >= 0 || errno != EAGAIN) return UniqueFd(static_cast<int>(fd));
     }
-    return -1;
+    return UniqueFd();
 }
 
 }  // namespace
 
-int OpenWithoutLinks(int root_fd, const std::vector<std::string>& segments) {
-    int current = openat(root_fd, ".", kOpenFlags | O_DIRECTORY);
-    for (std::size_t i = 0; current >= 0 && i < segments.size(); ++i) {
+UniqueFd OpenWithoutLinks(int root_fd, const std::vector<std::string>& segments) {
+    UniqueFd current(openat(root_fd, ".", kOpenFlags | O_DIRECTORY));
+    for (std::size_t i = 0; current && i < segments.size(); ++i) {
         const bool last = i + 1 == segments.size();
-        const int next = openat(current, segments[i].c_str(),
-                                kOpenFlags | O_NOFOLLOW | (last ? 0 : O_DIRECTORY));
-        const int saved = errno;
-        close(current);
-        errno = saved;
-        current = next;
+        current = UniqueFd(openat(current.get(), segments[i].c_str(),
+                                  kOpenFlags | O_NOFOLLOW | (last ? 0 : O_DIRECTORY)));
     }
-    return MakeBlocking(current);
+    return MakeBlocking(std::move(current));
 }
 
-int OpenBeneath(int root_fd, const std::vector<std::string>& segments) {
+UniqueFd OpenBeneath(int root_fd, const std::vector<std::string>& segments) {
     if (!openat2_missing.load(std::memory_order_relaxed)) {
-        const int fd = OpenConfined(root_fd, JoinRelative(segments));
+        UniqueFd fd = OpenConfined(root_fd, JoinRelative(segments));
         // Kernels before 5.6 lack openat2; some container filters refuse it with EPERM.
-        if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return MakeBlocking(fd);
+        if (fd || (errno != ENOSYS && errno != EPERM)) return MakeBlocking(std::move(fd));
         openat2_missing.store(true, std::memory_order_relaxed);
     }
     return OpenWithoutLinks(root_fd, segments);

@@ -40,23 +40,19 @@ MHD_Response* EmptyResponse() {
 // file shrank or vanished underneath) ends the response with an error, so MHD closes the
 // connection at once instead of waiting for bytes that will never come.
 struct FileStream {
-    int fd;
+    UniqueFd fd;
     std::uint64_t offset;
 };
 
 ssize_t ReadFileStream(void* cls, std::uint64_t position, char* buffer, std::size_t max) {
     const auto* stream = static_cast<const FileStream*>(cls);
     const ssize_t got =
-        pread(stream->fd, buffer, max, static_cast<off_t>(stream->offset + position));
+        pread(stream->fd.get(), buffer, max, static_cast<off_t>(stream->offset + position));
     if (got <= 0) return MHD_CONTENT_READER_END_WITH_ERROR;
     return got;
 }
 
-void CloseFileStream(void* cls) {
-    auto* stream = static_cast<FileStream*>(cls);
-    close(stream->fd);
-    delete stream;
-}
+void CloseFileStream(void* cls) { delete static_cast<FileStream*>(cls); }
 
 // Bodies up to this size are read whole and sent with the headers.
 constexpr std::size_t kWholeBodyLimit = 64 * 1024;
@@ -81,14 +77,11 @@ MHD_Response* ReadWholeBody(int fd, std::uint64_t offset, std::uint64_t length) 
     return response;
 }
 
-MHD_Response* FileResponse(int fd, std::uint64_t offset, std::uint64_t length) {
+MHD_Response* FileResponse(UniqueFd fd, std::uint64_t offset, std::uint64_t length) {
     if (length <= kWholeBodyLimit) {
-        if (MHD_Response* response = ReadWholeBody(fd, offset, length)) {
-            close(fd);
-            return response;
-        }
+        if (MHD_Response* response = ReadWholeBody(fd.get(), offset, length)) return response;
     }
-    auto* stream = new FileStream{fd, offset};
+    auto* stream = new FileStream{std::move(fd), offset};
     MHD_Response* response = MHD_create_response_from_callback(
         length, static_cast<std::size_t>(std::min<std::uint64_t>(length, kStreamBlock)),
         &ReadFileStream, stream, &CloseFileStream);
@@ -121,7 +114,7 @@ MHD_Result QueueStatusPage(MHD_Connection* connection, unsigned status,
     return QueueBody(connection, status, page, "text/html; charset=utf-8", extra);
 }
 
-MHD_Result QueueFile(MHD_Connection* connection, int fd, const struct stat& info,
+MHD_Result QueueFile(MHD_Connection* connection, UniqueFd&& fd, const struct stat& info,
                      std::string_view content_type) {
     FileFacts file{static_cast<std::uint64_t>(info.st_size), info.st_mtim.tv_sec, MakeETag(info)};
     const FilePlan plan =
@@ -131,9 +124,9 @@ MHD_Result QueueFile(MHD_Connection* connection, int fd, const struct stat& info
                                 RequestHeader(connection, MHD_HTTP_HEADER_IF_RANGE)});
     MHD_Response* response = nullptr;
     if (plan.status == MHD_HTTP_OK || plan.status == MHD_HTTP_PARTIAL_CONTENT) {
-        response = FileResponse(fd, plan.offset, plan.length);
+        response = FileResponse(std::move(fd), plan.offset, plan.length);
     } else {
-        close(fd);
+        fd.reset();
         response = EmptyResponse();
     }
     if (!response) return QueueStatusPage(connection, MHD_HTTP_INTERNAL_SERVER_ERROR);

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "server/file_plan.h"
+#include "server/unique_fd.h"
 
 // Building and queueing answers. Every answer carries Server, X-Content-Type-Options: nosniff and
 // Cache-Control: no-cache.
@@ -25,8 +26,8 @@ MHD_Result QueueBody(MHD_Connection* connection, unsigned status, std::string_vi
 MHD_Result QueueStatusPage(MHD_Connection* connection, unsigned status,
                            std::initializer_list<ExtraHeader> extra = {});
 
-// Answers with the regular file `fd` (taken over and closed) as the request's conditional and Range
-// headers ask: 200, 206, 304 or 416. A body of up to 64 KiB is read at once and sent with the
-// headers; a longer one is streamed from disk in 64 KiB blocks, never held whole in memory.
-MHD_Result QueueFile(MHD_Connection* connection, int fd, const struct stat& info,
+// Answers with the regular file `fd` (taken over, closed once sent) as the request's conditional
+// and Range headers ask: 200, 206, 304 or 416. A body of up to 64 KiB is read at once and sent with
+// the headers; a longer one is streamed from disk in 64 KiB blocks, never held whole in memory.
+MHD_Result QueueFile(MHD_Connection* connection, UniqueFd&& fd, const struct stat& info,
                      std::string_view content_type);

@@ -13,6 +13,7 @@
 #include "server/replies.h"
 #include "server/request_path.h"
 #include "server/text_codec.h"
+#include "server/unique_fd.h"
 
 namespace {
 
@@ -67,10 +68,8 @@ std::optional<std::string> ReadSmallFile(int fd, std::size_t limit) {
 MHD_Result QueueNotFound(MHD_Connection* connection, int root_fd) {
     std::optional<std::string> page;
     if (root_fd >= 0) {
-        const int fd = OpenBeneath(root_fd, {"404.html"});
-        if (fd >= 0) {
-            page = ReadSmallFile(fd, kMaxNotFoundPageBytes);
-            close(fd);
+        if (const UniqueFd fd = OpenBeneath(root_fd, {"404.html"})) {
+            page = ReadSmallFile(fd.get(), kMaxNotFoundPageBytes);
         }
     }
     if (!page) return QueueStatusPage(connection, MHD_HTTP_NOT_FOUND);
@@ -92,13 +91,11 @@ MHD_Result ServeFolder(MHD_Connection* connection, int root_fd, const RequestTar
     }
     std::vector<std::string> index_path = target.segments;
     index_path.push_back("index.html");
-    const int index = OpenBeneath(root_fd, index_path);
-    if (index >= 0) {
+    if (UniqueFd index = OpenBeneath(root_fd, index_path)) {
         struct stat info {};
-        if (fstat(index, &info) == 0 && S_ISREG(info.st_mode)) {
-            return QueueFile(connection, index, info, ContentTypeFor("index.html"));
+        if (fstat(index.get(), &info) == 0 && S_ISREG(info.st_mode)) {
+            return QueueFile(connection, std::move(index), info, ContentTypeFor("index.html"));
         }
-        close(index);
     }
     const std::string page = RenderListing(DisplayPath(target.segments), target.segments.empty(),
                                            ReadListing(root_fd, target.segments));
@@ -106,20 +103,17 @@ MHD_Result ServeFolder(MHD_Connection* connection, int root_fd, const RequestTar
 }
 
 MHD_Result ServeTarget(MHD_Connection* connection, int root_fd, const RequestTarget& target) {
-    const int fd = OpenBeneath(root_fd, target.segments);
+    UniqueFd fd = OpenBeneath(root_fd, target.segments);
     struct stat info {};
-    if (fd < 0 || fstat(fd, &info) != 0) {
-        if (fd >= 0) close(fd);
-        return QueueNotFound(connection, root_fd);
-    }
+    if (!fd || fstat(fd.get(), &info) != 0) return QueueNotFound(connection, root_fd);
     if (S_ISDIR(info.st_mode)) {
-        close(fd);
+        fd.reset();
         return ServeFolder(connection, root_fd, target);
     }
     if (S_ISREG(info.st_mode) && !target.directory) {
-        return QueueFile(connection, fd, info, ContentTypeFor(target.segments.back()));
+        return QueueFile(connection, std::move(fd), info, ContentTypeFor(target.segments.back()));
     }
-    close(fd);
+    fd.reset();
     return QueueNotFound(connection, root_fd);
 }
 
@@ -148,7 +142,7 @@ MHD_Result Serve(MHD_Connection* connection, const ServeSettings& settings,
     if (!target) return QueueStatusPage(connection, MHD_HTTP_BAD_REQUEST);
     const auto root = settings.root.Get();
     if (!root) return QueueNotFound(connection, -1);
-    return ServeTarget(connection, root->fd, *target);
+    return ServeTarget(connection, root->fd(), *target);
 }
 
 }  // namespace

@@ -2,9 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-RootFolder::Open::~Open() { close(fd); }
 
 std::shared_ptr<const RootFolder::Open> RootFolder::Get() const {
     struct stat named {};
@@ -16,14 +13,10 @@ std::shared_ptr<const RootFolder::Open> RootFolder::Get() const {
             return current_;
         }
     }
-    const int fd = open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    UniqueFd folder(open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct stat opened {};
-    if (fstat(fd, &opened) != 0) {
-        close(fd);
-        return nullptr;
-    }
-    auto fresh = std::make_shared<const Open>(fd, opened.st_dev, opened.st_ino);
+    if (!folder || fstat(folder.get(), &opened) != 0) return nullptr;
+    auto fresh = std::make_shared<const Open>(std::move(folder), opened.st_dev, opened.st_ino);
     const std::lock_guard lock(mutex_);
     current_ = fresh;
     return fresh;

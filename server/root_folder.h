@@ -6,17 +6,18 @@
 #include <mutex>
 #include <string>
 
+#include "server/unique_fd.h"
+
 // The served folder, kept open between requests instead of being opened for each one. Every use
 // checks that the path still names the folder held open, so a folder that is deleted or replaced
 // while the server runs (as site generators do when they rebuild) is followed, never served stale.
 class RootFolder {
   public:
     struct Open {
-        Open(int fd, dev_t device, ino_t inode) : fd(fd), device(device), inode(inode) {}
-        ~Open();
-        Open(const Open&) = delete;
-        Open& operator=(const Open&) = delete;
-        const int fd;
+        Open(UniqueFd folder, dev_t device, ino_t inode)
+            : folder(std::move(folder)), device(device), inode(inode) {}
+        int fd() const { return folder.get(); }
+        const UniqueFd folder;
         const dev_t device;
         const ino_t inode;
     };

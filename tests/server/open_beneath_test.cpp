@@ -10,7 +10,7 @@
 namespace {
 
 using Segments = std::vector<std::string>;
-using Opener = int (*)(int, const Segments&);
+using Opener = UniqueFd (*)(int, const Segments&);
 
 struct OpenCase {
     std::string name;
@@ -32,26 +32,24 @@ class OpenTest : public testing::TestWithParam<OpenCase> {
         ASSERT_EQ(symlink("..", site_.PathOf("dir_out").c_str()), 0);
         ASSERT_EQ(symlink("a/../../secret.txt", site_.PathOf("a_then_out").c_str()), 0);
         ASSERT_EQ(symlink("/proc/self/root/etc/hostname", site_.PathOf("magic").c_str()), 0);
-        root_ = open(site_.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        ASSERT_GE(root_, 0);
+        root_.reset(open(site_.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        ASSERT_TRUE(root_);
     }
-    void TearDown() override { close(root_); }
 
     // Whether `open` reached the file, which must never be the secret.
     bool Reaches(Opener open_path) {
-        const int fd = open_path(root_, GetParam().path);
-        if (fd < 0) return false;
+        const UniqueFd fd = open_path(root_.get(), GetParam().path);
+        if (!fd) return false;
         char text[64] = {};
-        const ssize_t got = read(fd, text, sizeof text - 1);
-        const int flags = fcntl(fd, F_GETFL);
-        close(fd);
+        const ssize_t got = read(fd.get(), text, sizeof text - 1);
+        const int flags = fcntl(fd.get(), F_GETFL);
         EXPECT_EQ(flags & O_NONBLOCK, 0);
         EXPECT_EQ(std::string(text, got > 0 ? got : 0).find(TestSite::kSecret), std::string::npos);
         return true;
     }
 
     TestSite site_;
-    int root_ = -1;
+    UniqueFd root_;
 };
 
 TEST_P(OpenTest, StaysBeneathTheRoot) {
@@ -77,14 +75,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(OpenBeneathTest, OpensAFifoWithoutWaitingForAWriter) {
     TestSite site;
     ASSERT_EQ(mkfifo(site.PathOf("pipe").c_str(), 0600), 0);
-    const int root = open(site.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const int fd = OpenBeneath(root, {"pipe"});
+    const UniqueFd root(open(site.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd fd = OpenBeneath(root.get(), {"pipe"});
     struct stat info {};
-    EXPECT_GE(fd, 0);
-    EXPECT_EQ(fstat(fd, &info), 0);
+    ASSERT_TRUE(fd);
+    EXPECT_EQ(fstat(fd.get(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
-    close(fd);
-    close(root);
 }
 
 }  // namespace
