@@ -5,13 +5,12 @@
 #include "launcher/main_window.h"
 #include "launcher/message_box.h"
 #include "launcher/port_number.h"
+#include "launcher/reported_writes.h"
 #include "launcher/site_server.h"
 #include "server/http_server.h"
 #include "server/store_map.h"
 #include "site/defaults.h"
-#include "site/file_ops.h"
 #include "site/paths.h"
-#include "site/settings.h"
 
 namespace {
 
@@ -28,8 +27,8 @@ void stop_site(MainWindow& window) {
 
 void start_site(MainWindow& window) {
     // The not-found page is written anew before every attempt, also one that then fails.
-    site::write_whole_file(site::not_found_file(window.base_path().toStdString()),
-                           site::not_found_page());
+    write_file_or_report(site::not_found_file(window.base_path().toStdString()),
+                         site::not_found_page());
 
     auto config = CreateStoreMap("port", port_number(window.port_text()));
     const bool started = site_server->Start(*config, false);
@@ -40,8 +39,8 @@ void start_site(MainWindow& window) {
     }
 
     // The box's text is remembered as typed, not the number it was read as.
-    site::write_setting(site::settings_file(window.base_path().toStdString()), "Config", "Port",
-                        window.port_text().toStdString());
+    write_setting_or_report(site::settings_file(window.base_path().toStdString()), "Config", "Port",
+                            window.port_text().toStdString());
     window.start_button()->setText(QStringLiteral("停止网站"));
     window.setWindowTitle(QStringLiteral("网页已启动"));
 }

@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -19,6 +21,13 @@ int NewSocket(int family) { return socket(family, SOCK_STREAM | SOCK_CLOEXEC | S
 void AllowAddressReuse(int fd) {
     const int on = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+}
+
+// One line on standard error, named after the program (as err(3) does), for whoever started it
+// from a terminal: the window itself only says that the start failed.
+void ReportRefusal(int port, const char* reason) {
+    std::fprintf(stderr, "%s: cannot listen on 127.0.0.1:%d: %s\n", program_invocation_short_name,
+                 port, reason);
 }
 
 // False when an IPv6 listener holds `port` on [::] or [::1]: a browser that resolves "localhost"
@@ -44,11 +53,20 @@ bool Ipv6LoopbackPortFree(std::uint16_t port) {
 }  // namespace
 
 int OpenLoopbackListener(int port) {
-    if (port < 1 || port > 65535) return -1;
+    if (port < 1 || port > 65535) {
+        ReportRefusal(port, "only ports 1-65535 can be used");
+        return -1;
+    }
     const auto port16 = static_cast<std::uint16_t>(port);
-    if (!Ipv6LoopbackPortFree(port16)) return -1;
+    if (!Ipv6LoopbackPortFree(port16)) {
+        ReportRefusal(port, "Address already in use (by a listener on [::1])");
+        return -1;
+    }
     const int fd = NewSocket(AF_INET);
-    if (fd < 0) return -1;
+    if (fd < 0) {
+        ReportRefusal(port, std::strerror(errno));
+        return -1;
+    }
     AllowAddressReuse(fd);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -56,6 +74,7 @@ int OpenLoopbackListener(int port) {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(fd, SOMAXCONN) != 0) {
+        ReportRefusal(port, std::strerror(errno));
         close(fd);
         return -1;
     }
