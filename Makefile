@@ -2,10 +2,17 @@
 # brief run over its seed corpus before the test suite).
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
+# Extra CMake settings for every build folder, e.g. CMAKE_FLAGS=-DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+# (CI); the scripts below read it from the environment.
+CMAKE_FLAGS ?=
+export CMAKE_FLAGS
 
 .PHONY: run test build build-only bench fuzz clean
 
-run: build
+# Builds only the program, not the tests and benchmarks.
+run:
+	scripts/install-deps.sh build
+	$(MAKE) --no-print-directory build-only TARGETS=site-launcher
 	./$(BUILD_DIR)/site-launcher
 
 test:
@@ -18,9 +25,10 @@ build:
 	scripts/install-deps.sh build
 	$(MAKE) --no-print-directory build-only
 
+# TARGETS: what to build (everything when empty).
 build-only:
-	cmake -S . -B $(BUILD_DIR) -G Ninja
-	cmake --build $(BUILD_DIR) -j $(JOBS)
+	cmake -S . -B $(BUILD_DIR) -G Ninja $(CMAKE_FLAGS)
+	cmake --build $(BUILD_DIR) -j $(JOBS) $(if $(TARGETS),--target $(TARGETS))
 
 clean:
 	rm -rf $(BUILD_DIR)

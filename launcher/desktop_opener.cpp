@@ -3,10 +3,6 @@
 #include <QProcess>
 #include <QStringList>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
-
 namespace {
 
 DesktopOpener& replacement() {
@@ -15,18 +11,9 @@ DesktopOpener& replacement() {
 }
 
 // The text goes to the platform's opener untouched: QUrl would normalise or refuse odd text.
-void open_with_platform(const QString& target, DesktopTarget kind) {
-#if defined(Q_OS_WIN)
-    const wchar_t* verb = kind == DesktopTarget::Url ? L"open" : L"explore";
-    ShellExecuteW(nullptr, verb, reinterpret_cast<const wchar_t*>(target.utf16()), nullptr, nullptr,
-                  SW_SHOWNORMAL);
-#elif defined(Q_OS_MACOS)
-    Q_UNUSED(kind);
-    QProcess::startDetached(QStringLiteral("open"), {target});
-#else
-    Q_UNUSED(kind);
+// xdg-open tells a URL from a folder by itself.
+void open_with_platform(const QString& target, DesktopTarget) {
     QProcess::startDetached(QStringLiteral("xdg-open"), {target});
-#endif
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "launcher/main_window.h"
 #include "launcher/random_between.h"
+#include "launcher/reported_writes.h"
 #include "site/defaults.h"
 #include "site/file_ops.h"
 #include "site/paths.h"
@@ -18,7 +19,7 @@ constexpr std::uint32_t kHighestDefaultPort = 65000;
 std::string base_path(const MainWindow& window) { return window.base_path().toStdString(); }
 
 void write_if_missing(const std::string& path, std::string_view bytes) {
-    if (!site::exists(path)) site::write_whole_file(path, bytes);
+    if (!site::exists(path)) write_file_or_report(path, bytes);
 }
 
 }  // namespace

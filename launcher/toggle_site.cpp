@@ -6,13 +6,12 @@
 #include "launcher/message_box.h"
 #include "launcher/option_settings.h"
 #include "launcher/port_number.h"
+#include "launcher/reported_writes.h"
 #include "launcher/site_server.h"
 #include "server/http_server.h"
 #include "server/store_map.h"
 #include "site/defaults.h"
-#include "site/file_ops.h"
 #include "site/paths.h"
-#include "site/settings.h"
 
 namespace {
 
@@ -29,8 +28,8 @@ void stop_site(MainWindow& window) {
 
 void start_site(MainWindow& window) {
     // The not-found page is written anew before every attempt, also one that then fails.
-    site::write_whole_file(site::not_found_file(window.base_path().toStdString()),
-                           site::not_found_page());
+    write_file_or_report(site::not_found_file(window.base_path().toStdString()),
+                         site::not_found_page());
 
     // Options are read on every start, so one changed while the site was stopped counts now.
     apply_remembered_options(window.base_path().toStdString());
@@ -43,8 +42,8 @@ void start_site(MainWindow& window) {
     }
 
     // The box's text is remembered as typed, not the number it was read as.
-    site::write_setting(site::settings_file(window.base_path().toStdString()), "Config", "Port",
-                        window.port_text().toStdString());
+    write_setting_or_report(site::settings_file(window.base_path().toStdString()), "Config", "Port",
+                            window.port_text().toStdString());
     window.start_button()->setText(QStringLiteral("停止网站"));
     window.setWindowTitle(QStringLiteral("网页已启动"));
 }

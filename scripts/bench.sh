@@ -161,13 +161,15 @@ done
 # each time from a fresh copy folder (so a first run, which writes its site folder).
 measure_launcher() {
     local display round copy began shown launcher tries
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-    children+=("$!")
-    for ((tries = 0; tries < 200; tries++)); do
-        [ -s "$work/display" ] && break
-        sleep 0.05
-    done
-    display=:$(head -n1 "$work/display")
+    # shellcheck source=scripts/x-session.sh
+    source scripts/x-session.sh
+    if ! start_display 1024x768x24 "$work"; then
+        children+=("$x_server_pid")
+        echo "launcher: not measured (no X display)" >>"$extras"
+        return
+    fi
+    children+=("$x_server_pid")
+    display=$DISPLAY
     for ((round = 1; round <= 3; round++)); do
         copy=$work/launcher-$round
         mkdir -p "$copy"
@@ -196,10 +198,10 @@ measure_launcher() {
         forget "$launcher"
     done
 }
-if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
+if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xdpyinfo >/dev/null; then
     measure_launcher
 else
-    echo "launcher: not measured (needs Xvfb and xdotool)" >>"$extras"
+    echo "launcher: not measured (needs Xvfb, xdotool and xdpyinfo)" >>"$extras"
 fi
 
 echo

@@ -15,8 +15,9 @@ case "${1:-}" in
 esac
 
 build_dir=build-fuzz
+# shellcheck disable=SC2086  # CMAKE_FLAGS holds several settings
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 -DSITE_LAUNCHER_FUZZ=ON \
-    >/dev/null
+    ${CMAKE_FLAGS:-} >/dev/null
 cmake --build "$build_dir" -j2 --target fuzzers
 
 failed=()

@@ -5,7 +5,7 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libmicrohttpd-dev libgtest-dev)
 test_packages=(xvfb xauth openbox xdotool x11-utils fonts-wqy-microhei chromium)
-bench_packages=(wrk nginx-light python3 procps xvfb xauth openbox xdotool)
+bench_packages=(wrk nginx-light python3 procps xvfb xauth openbox xdotool x11-utils)
 fuzz_packages=(clang libclang-rt-14-dev)
 
 case "${1:-build}" in

@@ -13,7 +13,8 @@ export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan-suppressions.txt:print_suppre
 
 started=$(date +%s)
 # Unoptimised: builds much faster, and the tests are short.
-cmake -S . -B "$build_dir" -G Ninja -DSITE_LAUNCHER_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+# shellcheck disable=SC2086  # CMAKE_FLAGS holds several settings
+cmake -S . -B "$build_dir" -G Ninja -DSITE_LAUNCHER_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug ${CMAKE_FLAGS:-} >/dev/null
 cmake --build "$build_dir" -j2
 built=$(date +%s)
 

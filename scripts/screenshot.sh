@@ -10,11 +10,10 @@ mkdir -p "$site"
 cp "$build/site-launcher" "$site/"
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 
-exec 3< <(Xvfb -displayfd 1 -screen 0 640x400x24 -nolisten tcp 2>/dev/null)
-read -r number <&3
-export DISPLAY=":$number"
-openbox >/dev/null 2>&1 &
-until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do sleep 0.1; done
+# shellcheck source=scripts/x-session.sh
+source "$(dirname "$0")/x-session.sh"
+start_display 640x400x24 "$work"
+start_window_manager
 "$site/site-launcher" >/dev/null 2>&1 &
 until window=$(xdotool search --onlyvisible --name '^网站启动$' 2>/dev/null); do sleep 0.1; done
 xdotool mousemove --sync --window "$window" 48 92 click 1

@@ -7,6 +7,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -68,6 +71,19 @@ MHD_Result Answer(void* cls, MHD_Connection* connection, const char*, const char
                          method ? method : "", version ? version : "", upload_size);
 }
 
+// libmicrohttpd's own messages go to standard error while a start is under way, so that a failed
+// start names its reason. Once serving, it would also report every client that goes away early or
+// sends a bad request; those are the clients' business and are left out.
+void LogStartMessage(void* starting, const char* format, va_list arguments) {
+    if (!static_cast<const std::atomic<bool>*>(starting)->load()) return;
+    char message[512];
+    std::vsnprintf(message, sizeof message, format, arguments);
+    std::size_t length = std::strlen(message);
+    while (length > 0 && (message[length - 1] == '\n' || message[length - 1] == '\r')) --length;
+    std::fprintf(stderr, "%s: libmicrohttpd: %.*s\n", program_invocation_short_name,
+                 static_cast<int>(length), message);
+}
+
 // After a failed start MHD may or may not have closed the descriptor it was given. `copy` still
 // being our socket is told by its inode, which cannot be reused while `original` is open.
 void CloseIfStillOurs(int copy, int original) {
@@ -87,6 +103,7 @@ struct JHTTPServer::Impl {
     ServerConfig defaults;
     std::unique_ptr<ServeSettings> serving;  // read by the workers while running
     MHD_Daemon* daemon = nullptr;
+    std::atomic<bool> starting{false};  // read by LogStartMessage on any of MHD's threads
 };
 
 JHTTPServer::JHTTPServer() : impl_(std::make_unique<Impl>()) {}
@@ -111,23 +128,32 @@ bool JHTTPServer::Start(const JMap& map, bool /*edit_mode*/) {
 
     // MHD owns the copy it is given once it starts.
     UniqueFd handed(fcntl(listener.get(), F_DUPFD_CLOEXEC, 0));
+    const char* failure = !handed ? std::strerror(errno) : "libmicrohttpd refused it";
     MHD_Daemon* daemon = nullptr;
     if (handed) {
+        impl_->starting = true;
+        // The logger comes first, so that it also hears about the options after it.
         daemon = MHD_start_daemon(
-            MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC, 0, nullptr, nullptr, &Answer,
-            serving.get(), MHD_OPTION_LISTEN_SOCKET, handed.get(), MHD_OPTION_THREAD_POOL_SIZE,
+            MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC | MHD_USE_ERROR_LOG, 0, nullptr, nullptr,
+            &Answer, serving.get(), MHD_OPTION_EXTERNAL_LOGGER, &LogStartMessage, &impl_->starting,
+            MHD_OPTION_LISTEN_SOCKET, handed.get(), MHD_OPTION_THREAD_POOL_SIZE,
             WorkerCount(config), MHD_OPTION_CONNECTION_TIMEOUT, config.idle_timeout_seconds,
             MHD_OPTION_CONNECTION_LIMIT, ConnectionLimit(), MHD_OPTION_CONNECTION_MEMORY_LIMIT,
             config.connection_memory_bytes, MHD_OPTION_URI_LOG_CALLBACK, &RememberTarget, nullptr,
             MHD_OPTION_NOTIFY_COMPLETED, &ForgetRequest, nullptr, MHD_OPTION_UNESCAPE_CALLBACK,
             &KeepEscapes, nullptr, MHD_OPTION_END);
+        impl_->starting = false;
         if (daemon) {
             handed.release();
         } else {
             CloseIfStillOurs(handed.release(), listener.get());
         }
     }
-    if (!daemon) return false;
+    if (!daemon) {
+        std::fprintf(stderr, "%s: cannot start serving on 127.0.0.1:%d: %s\n",
+                     program_invocation_short_name, config.port, failure);
+        return false;
+    }
     impl_->serving = std::move(serving);
     impl_->daemon = daemon;
     return true;

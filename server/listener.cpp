@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -20,6 +22,13 @@ UniqueFd NewSocket(int family) {
 void AllowAddressReuse(int fd) {
     const int on = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+}
+
+// One line on standard error, named after the program (as err(3) does), for whoever started it
+// from a terminal: the window itself only says that the start failed.
+void ReportRefusal(int port, const char* reason) {
+    std::fprintf(stderr, "%s: cannot listen on 127.0.0.1:%d: %s\n", program_invocation_short_name,
+                 port, reason);
 }
 
 // False when an IPv6 listener holds `port` on [::] or [::1]: a browser that resolves "localhost"
@@ -43,11 +52,20 @@ bool Ipv6LoopbackPortFree(std::uint16_t port) {
 }  // namespace
 
 UniqueFd OpenLoopbackListener(int port) {
-    if (port < 1 || port > 65535) return UniqueFd();
+    if (port < 1 || port > 65535) {
+        ReportRefusal(port, "only ports 1-65535 can be used");
+        return UniqueFd();
+    }
     const auto port16 = static_cast<std::uint16_t>(port);
-    if (!Ipv6LoopbackPortFree(port16)) return UniqueFd();
+    if (!Ipv6LoopbackPortFree(port16)) {
+        ReportRefusal(port, "Address already in use (by a listener on [::1])");
+        return UniqueFd();
+    }
     UniqueFd fd = NewSocket(AF_INET);
-    if (!fd) return fd;
+    if (!fd) {
+        ReportRefusal(port, std::strerror(errno));
+        return fd;
+    }
     AllowAddressReuse(fd.get());
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -55,6 +73,7 @@ UniqueFd OpenLoopbackListener(int port) {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(fd.get(), SOMAXCONN) != 0) {
+        ReportRefusal(port, std::strerror(errno));
         fd.reset();
     }
     return fd;

@@ -1,5 +1,8 @@
 #include "site/file_ops.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
@@ -10,43 +13,13 @@
 
 #include "site/utf8_path.h"
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <process.h>
-#include <sys/stat.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
 namespace fs = std::filesystem;
 
 namespace site {
 namespace {
 
-#ifdef _WIN32
-int open_new(const fs::path& path) {
-    return _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                  _S_IREAD | _S_IWRITE);
-}
-bool write_all(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const unsigned chunk = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
-        const int written = _write(fd, data, chunk);
-        if (written <= 0) return false;
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-bool flush_to_disk(int fd) { return _commit(fd) == 0; }
-bool close_file(int fd) { return _close(fd) == 0; }
-long process_id() { return _getpid(); }
-void flush_folder(const fs::path&) {}  // NTFS journals the rename itself
-// Renaming over a read-only file fails by itself here.
-bool may_overwrite(const fs::path&) { return true; }
-#else
+std::error_code last_error() { return {errno != 0 ? errno : EIO, std::generic_category()}; }
+
 int open_new(const fs::path& path) {
     int fd;
     do {
@@ -64,8 +37,6 @@ bool write_all(int fd, const char* data, std::size_t size) {
     }
     return true;
 }
-bool flush_to_disk(int fd) { return ::fsync(fd) == 0; }
-bool close_file(int fd) { return ::close(fd) == 0; }
 long process_id() { return static_cast<long>(::getpid()); }
 // Makes the rename itself survive a power cut; best effort, the data is already safe.
 void flush_folder(const fs::path& folder) {
@@ -78,7 +49,20 @@ void flush_folder(const fs::path& folder) {
 // A rename would replace a read-only file regardless of its mode; refuse it as an in-place
 // overwrite would be refused.
 bool may_overwrite(const fs::path& path) { return ::access(path.c_str(), W_OK) == 0; }
-#endif
+
+// The file a chain of symbolic links leads to (the path itself when it is no link), so that a
+// write replaces that file and leaves the links in place; the file need not exist yet.
+fs::path through_links(fs::path path, std::error_code& error) {
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ignored;
+        if (!fs::is_symlink(fs::symlink_status(path, ignored))) return path;
+        const fs::path next = fs::read_symlink(path, error);
+        if (error) return {};
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+    return {};
+}
 
 // A name beside the target that no other writer in this or another process picks at the same
 // time; open_new's exclusive create catches the rest.
@@ -90,22 +74,27 @@ fs::path temporary_name(const fs::path& target) {
 }
 
 // Creates a fresh temporary file beside `target` holding exactly `bytes`, flushed to disk.
-// Answers its path, or an empty path (and no file left behind) on failure.
-fs::path write_temporary(const fs::path& target, std::string_view bytes) {
+// Answers its path, or an empty path (no file left behind, `error` set) on failure.
+fs::path write_temporary(const fs::path& target, std::string_view bytes, std::error_code& error) {
     for (int attempt = 0; attempt < 16; ++attempt) {
         const fs::path temporary = temporary_name(target);
         const int fd = open_new(temporary);
         if (fd < 0) {
             if (errno == EEXIST) continue;
+            error = last_error();
             return {};
         }
-        const bool written = write_all(fd, bytes.data(), bytes.size()) && flush_to_disk(fd);
-        const bool closed = close_file(fd);
+        errno = 0;
+        const bool written = write_all(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+        if (!written) error = last_error();
+        const bool closed = ::close(fd) == 0;
+        if (written && !closed) error = last_error();
         if (written && closed) return temporary;
         std::error_code ignored;
         fs::remove(temporary, ignored);
         return {};
     }
+    error = std::make_error_code(std::errc::file_exists);
     return {};
 }
 
@@ -126,24 +115,37 @@ bool exists(std::string_view path) {
 }
 
 bool write_whole_file(std::string_view path, std::string_view bytes) {
-    if (path.empty()) return false;
-    const fs::path target = to_path(path);
-    if (!target.has_filename()) return false;  // "dir/" names a folder, never a file
+    std::error_code ignored;
+    return write_whole_file(path, bytes, ignored);
+}
 
-    std::error_code error;
-    const fs::file_status current = fs::status(target, error);
-    if (fs::is_directory(current)) return false;
-    if (fs::is_regular_file(current) && !may_overwrite(target)) return false;
+bool write_whole_file(std::string_view path, std::string_view bytes, std::error_code& error) {
+    error.clear();
+    if (path.empty()) {
+        error = std::make_error_code(std::errc::no_such_file_or_directory);
+        return false;
+    }
+    const fs::path target = through_links(to_path(path), error);
+    if (error) return false;
+    // "dir/" names a folder, never a file
+    if (!target.has_filename()) error = std::make_error_code(std::errc::is_a_directory);
 
-    const fs::path temporary = write_temporary(target, bytes);
+    std::error_code ignored;
+    const fs::file_status current = fs::status(target, ignored);
+    if (fs::is_directory(current)) error = std::make_error_code(std::errc::is_a_directory);
+    if (fs::is_regular_file(current) && !may_overwrite(target)) {
+        error = std::make_error_code(std::errc::permission_denied);
+    }
+    if (error) return false;
+
+    const fs::path temporary = write_temporary(target, bytes, error);
     if (temporary.empty()) return false;
 
     // The replaced file keeps its permissions, as it would when overwritten in place.
-    if (fs::is_regular_file(current)) fs::permissions(temporary, current.permissions(), error);
+    if (fs::is_regular_file(current)) fs::permissions(temporary, current.permissions(), ignored);
 
     fs::rename(temporary, target, error);
     if (error) {
-        std::error_code ignored;
         fs::remove(temporary, ignored);
         return false;
     }
@@ -152,14 +154,35 @@ bool write_whole_file(std::string_view path, std::string_view bytes) {
 }
 
 std::optional<std::string> read_whole_file(std::string_view path) {
-    if (path.empty()) return std::nullopt;
+    std::error_code ignored;
+    return read_whole_file(path, ignored);
+}
+
+std::optional<std::string> read_whole_file(std::string_view path, std::error_code& error) {
+    error.clear();
+    if (path.empty()) {
+        error = std::make_error_code(std::errc::no_such_file_or_directory);
+        return std::nullopt;
+    }
     const fs::path source = to_path(path);
-    std::error_code error;
-    if (!fs::is_regular_file(fs::status(source, error))) return std::nullopt;
+    const fs::file_status status = fs::status(source, error);
+    if (error) return std::nullopt;
+    if (!fs::is_regular_file(status)) {
+        error = std::make_error_code(fs::is_directory(status) ? std::errc::is_a_directory
+                                                              : std::errc::invalid_argument);
+        return std::nullopt;
+    }
+    errno = 0;
     std::ifstream stream(source, std::ios::binary);
-    if (!stream) return std::nullopt;
+    if (!stream) {
+        error = last_error();
+        return std::nullopt;
+    }
     std::string bytes{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-    if (stream.bad()) return std::nullopt;
+    if (stream.bad()) {
+        error = last_error();
+        return std::nullopt;
+    }
     return bytes;
 }
 

@@ -5,30 +5,12 @@
 
 #include "site/utf8_path.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace site {
 namespace {
 
 std::filesystem::path executable_path() {
-#ifdef _WIN32
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) return {};
-        if (length < buffer.size()) {
-            buffer.resize(length);
-            return std::filesystem::path(buffer);
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-#else
     std::error_code error;
     return std::filesystem::read_symlink("/proc/self/exe", error);
-#endif
 }
 
 std::string join(std::string_view base, std::initializer_list<std::string_view> names) {
@@ -50,7 +32,7 @@ std::string run_directory() {
         folder = std::filesystem::current_path(error);
     }
     std::string text = to_utf8(folder);
-    // Only a root folder ("/", "C:\") carries a trailing separator; drop it so that appending
+    // Only the root folder ("/") carries a trailing separator; drop it so that appending
     // separator + "web" never doubles it ("/" becomes "", whose site folder is "/web").
     while (!text.empty() && text.back() == static_cast<char>(separator().front())) text.pop_back();
     return text;

@@ -10,7 +10,7 @@ namespace site {
 // The folder that holds the program's executable, without a trailing separator.
 std::string run_directory();
 
-// The platform's path separator as text ("/" here, "\\" on Windows).
+// The platform's path separator as text ("/").
 std::string_view separator();
 
 std::string site_folder(std::string_view base_path);     // base + sep + "web"

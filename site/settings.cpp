@@ -8,11 +8,7 @@
 namespace site {
 namespace {
 
-#ifdef _WIN32
-constexpr std::string_view kNewFileLineEnd = "\r\n";
-#else
 constexpr std::string_view kNewFileLineEnd = "\n";
-#endif
 
 // Callers may pass names with stray leading control characters or blanks; those never count.
 std::string_view skip_leading_controls(std::string_view text) {
@@ -130,19 +126,26 @@ std::string read_setting(std::string_view file, std::string_view section, std::s
 
 bool write_setting(std::string_view file, std::string_view section, std::string_view key,
                    std::string_view value) {
+    std::error_code ignored;
+    return write_setting(file, section, key, value, ignored);
+}
+
+bool write_setting(std::string_view file, std::string_view section, std::string_view key,
+                   std::string_view value, std::error_code& error) {
+    error.clear();
     file = skip_leading_controls(file);
     section = requested_name(section);
     key = requested_name(key);
-    if (file.empty() || !writable(section, key, value)) return false;
-
-    std::string text;
-    if (exists(file)) {
-        // A file that is there but cannot be read is left alone rather than replaced.
-        std::optional<std::string> current = read_whole_file(file);
-        if (!current) return false;
-        text = std::move(*current);
+    if (file.empty() || !writable(section, key, value)) {
+        error = std::make_error_code(std::errc::invalid_argument);
+        return false;
     }
-    return write_whole_file(file, with_value(text, section, key, value));
+
+    // A missing file (or a link to a file not made yet) starts empty; a file that is there but
+    // cannot be read is left alone rather than replaced.
+    std::optional<std::string> text = read_whole_file(file, error);
+    if (!text && error != std::errc::no_such_file_or_directory) return false;
+    return write_whole_file(file, with_value(text.value_or(""), section, key, value), error);
 }
 
 }  // namespace site

@@ -10,7 +10,9 @@
 // manager, and xdotool.
 namespace e2e {
 
-// A private X server (Xvfb) with openbox running on it.
+// A private X server (Xvfb) with openbox running on it. The bring-up has one deadline for all of
+// it: the display must accept connections before openbox starts (on a fresh machine the first
+// start can take a while), and an openbox that ends before it manages the screen is started again.
 class DesktopSession {
   public:
     DesktopSession();
@@ -19,6 +21,8 @@ class DesktopSession {
     DesktopSession& operator=(const DesktopSession&) = delete;
 
     bool ready() const { return ready_; }
+    // What went wrong while coming up, with what Xvfb and openbox printed.
+    std::string failure_report() const;
     std::string display_variable() const { return "DISPLAY=" + display_; }
 
     // xdotool with this session's display; answers its output without the final line end.
@@ -36,6 +40,12 @@ class DesktopSession {
     void press_key(const std::string& window, const std::string& key) const;
 
   private:
+    bool bring_up();
+    bool display_accepts_connections() const;
+    bool window_manager_runs() const;
+
+    std::string log_folder_;
+    std::string stage_;  // the step the bring-up reached
     std::string display_;
     std::optional<test_support::Process> server_;
     std::optional<test_support::Process> window_manager_;

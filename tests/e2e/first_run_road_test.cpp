@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "desktop_session.h"
@@ -28,7 +29,7 @@ constexpr int kEmptyArea[] = {130, 59};
 class FirstRunRoad : public testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(desktop.ready()) << "Xvfb with openbox did not come up";
+        ASSERT_TRUE(desktop.ready()) << desktop.failure_report();
         fs::copy_file(SITE_LAUNCHER_PROGRAM, program());
         fs::create_directory(folder.path() / "bin");
         const fs::path stand_in = folder.path() / "bin" / "xdg-open";
@@ -181,9 +182,12 @@ TEST_F(FirstRunRoad, StartOpenStopRestartAndClose) {
 }
 
 TEST_F(FirstRunRoad, HeldPortShowsTheMessageAndChangesNothing) {
-    const int port = UnusedPort();
-    PortHolder holder(port);
-    ASSERT_TRUE(holder.holding());
+    std::optional<PortHolder> holder;
+    const int port = OnFreePort([&](int candidate) {
+        holder.emplace(candidate);
+        return holder->holding();
+    });
+    ASSERT_NE(port, 0);
     fs::create_directory(folder.web());
     const std::string config_text = "[Config]\nPort=" + std::to_string(port) + "\n";
     write_file(config(), config_text);

@@ -52,8 +52,18 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
 
 }  // namespace
 
-Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& environment)
-    : pid_(spawn(argv, environment, nullptr)) {}
+Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+                 const std::string& log) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!log.empty()) {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
+                                         O_WRONLY | O_CREAT | O_APPEND, 0644);
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    }
+    pid_ = spawn(argv, environment, &actions);
+    posix_spawn_file_actions_destroy(&actions);
+}
 
 Process::~Process() {
     if (pid_ > 0 && !status_) {

@@ -15,8 +15,10 @@ namespace test_support {
 // A child process; killed and reaped on destruction if still running.
 class Process {
   public:
-    // `environment` entries ("NAME=value") replace or add to this process's environment.
-    Process(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {});
+    // `environment` entries ("NAME=value") replace or add to this process's environment. With a
+    // `log` path, the child's standard output and error are added to that file.
+    Process(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {},
+            const std::string& log = {});
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;

@@ -34,6 +34,7 @@ TEST(FirstRunProbe, ReportsTheBoxes) {
 struct Report {
     std::string path_box;
     std::string port_box;
+    std::string output;  // what the copy printed
 };
 
 // Copies this program into `folder`, runs its probe there and answers what it reported.
@@ -41,9 +42,10 @@ std::optional<Report> run_copy_in(const TempFolder& folder) {
     const fs::path copy = folder.path() / "launcher_tests";
     fs::copy_file("/proc/self/exe", copy);
     const fs::path report = folder.path() / "report.txt";
+    const fs::path output = folder.path() / "output.txt";
     const std::string variable = std::string(kReportVariable) + "=" + report.string();
     Process copy_run({copy.string(), "--gtest_filter=FirstRunProbe.*"},
-                     {variable, "QT_QPA_PLATFORM=offscreen"});
+                     {variable, "QT_QPA_PLATFORM=offscreen"}, output.string());
     const std::optional<int> status = copy_run.wait_for_exit(std::chrono::seconds(60));
     fs::remove(copy);
     if (!status || !WIFEXITED(*status) || WEXITSTATUS(*status) != 0) return std::nullopt;
@@ -53,6 +55,8 @@ std::optional<Report> run_copy_in(const TempFolder& folder) {
     std::getline(in, result.path_box);
     std::getline(in, result.port_box);
     fs::remove(report);
+    result.output = read_file(output);
+    fs::remove(output);
     return result;
 }
 
@@ -70,6 +74,20 @@ TEST(FirstRun, EmptyFolderGetsARandomPortAndBothDefaultFiles) {
     EXPECT_EQ(read_file(folder.web() / "index.html"), site::default_index_page());
     EXPECT_FALSE(fs::exists(folder.web() / "Config.web"));
     EXPECT_FALSE(fs::exists(folder.web() / "404.html"));
+}
+
+// The window cannot say that the default files could not be written; standard error does.
+TEST(FirstRun, DefaultFilesThatCannotBeWrittenAreToldOnStandardError) {
+    TempFolder folder;
+    write_file(folder.web(), "a file where the site folder belongs");
+    const std::optional<Report> report = run_copy_in(folder);
+    ASSERT_TRUE(report);
+    for (const char* name : {"favicon.ico", "index.html"}) {
+        EXPECT_NE(report->output.find("launcher_tests: cannot write " +
+                                      (folder.web() / name).string() + ": Not a directory\n"),
+                  std::string::npos)
+            << report->output;
+    }
 }
 
 TEST(FirstRun, ShowsTheRememberedPortTextUnchanged) {

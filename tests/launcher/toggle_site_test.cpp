@@ -16,6 +16,7 @@
 #include "site/defaults.h"
 #include "site/settings.h"
 #include "test_support.h"
+#include "tests/server/captured_stderr.h"
 #include "tests/server/http_client.h"
 #include "tests/server/test_site.h"
 
@@ -95,14 +96,37 @@ TEST_F(ToggleSite, FailedStartReportsAndOnlyRewritesTheNotFoundPage) {
     PortHolder holder(port);
     ASSERT_TRUE(holder.holding());
 
+    CapturedStderr said;
     click_start();
 
     EXPECT_EQ(messages, std::vector<QString>{kFailureText});
+    EXPECT_NE(said.text().find(": cannot listen on 127.0.0.1:" + std::to_string(port) +
+                               ": Address already in use"),
+              std::string::npos)
+        << said.text();
     EXPECT_FALSE(site_server->IsRunning());
     EXPECT_EQ(window.start_button()->text(), QStringLiteral("启动网站"));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("网站启动"));
     EXPECT_EQ(config(), kept);
     EXPECT_EQ(read_file(folder.web() / "404.html"), site::not_found_page());
+}
+
+// The window says nothing of a failed write; standard error names the file and the reason.
+TEST_F(ToggleSite, FailedWritesAreToldOnStandardError) {
+    const std::filesystem::path not_found = folder.web() / "404.html";
+    const std::filesystem::path config = folder.web() / "Config.web";
+    std::filesystem::create_directory(not_found);
+    std::filesystem::create_directory(config);
+    CapturedStderr said;
+
+    click_start();
+
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("网页已启动"));
+    const std::string program = program_invocation_short_name;
+    EXPECT_EQ(said.text(), program + ": cannot write " + not_found.string() + ": Is a directory\n" +
+                               program + ": cannot write " + config.string() +
+                               ": Is a directory\n");
 }
 
 TEST_F(ToggleSite, PortTextsThatNameNoUsablePortFailToStart) {

@@ -9,11 +9,11 @@
 #include <cstring>
 #include <filesystem>
 #include <future>
-#include <random>
 #include <thread>
 
 #include "server/store_map.h"
 #include "tests/reliability/raw_http.h"
+#include "tests/server/test_site.h"
 
 namespace {
 
@@ -27,13 +27,6 @@ std::uint64_t Mix(std::uint64_t x) {
 char PatternByte(unsigned seed, std::uint64_t offset) {
     const std::uint64_t word = Mix((std::uint64_t{seed} << 44) ^ (offset / 8));
     return static_cast<char>(word >> (8 * (offset % 8)));
-}
-
-// The ports servers in tests listen on: below the kernel's range for outgoing connections, so no
-// client socket of a test running beside us can be holding one.
-int RandomPort() {
-    static std::mt19937 random(std::random_device{}() ^ static_cast<unsigned>(getpid()));
-    return std::uniform_int_distribution<int>(20000, 32000)(random);
 }
 
 }  // namespace
@@ -110,14 +103,8 @@ void WriteGenerated(const std::string& path, const GeneratedFile& file) {
 }
 
 bool ServedSiteTest::StartServer(const std::vector<std::pair<std::string, int>>& settings) {
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        const int port = RandomPort();
-        if (StartOn(*server_, port, settings)) {
-            port_ = port;
-            return true;
-        }
-    }
-    return false;
+    port_ = OnFreePort([&](int port) { return StartOn(*server_, port, settings); });
+    return port_ != 0;
 }
 
 bool ServedSiteTest::StartOn(JHTTPServer& server, int port,

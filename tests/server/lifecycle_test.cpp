@@ -8,9 +8,11 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "server/store_map.h"
+#include "tests/server/captured_stderr.h"
 #include "tests/server/http_client.h"
 #include "tests/server/served_site.h"
 
@@ -28,7 +30,13 @@ TEST_P(PortRangeTest, RefusesPortsOutsideTheRange) {
     TestSite site;
     JHTTPServer server;
     server.Init(site.root());
-    EXPECT_FALSE(StartOn(server, GetParam()));
+    {
+        CapturedStderr said;
+        EXPECT_FALSE(StartOn(server, GetParam()));
+        EXPECT_EQ(said.text(), std::string(program_invocation_short_name) +
+                                   ": cannot listen on 127.0.0.1:" + std::to_string(GetParam()) +
+                                   ": only ports 1-65535 can be used\n");
+    }
     EXPECT_FALSE(server.IsRunning());
     EXPECT_FALSE(server.Stop());
 }
@@ -90,16 +98,26 @@ TEST_P(HeldPortTest, RefusesAPortAnotherListenerHolds) {
     TestSite site;
     JHTTPServer server;
     server.Init(site.root());
-    const int port = UnusedPort();
+    std::optional<SocketHolder> holder;
+    const int port = OnFreePort([&](int candidate) {
+        holder.emplace(GetParam(), candidate);
+        return holder->listening();
+    });
+    if (port == 0 && GetParam().family == AF_INET6) GTEST_SKIP() << "no IPv6 on this machine";
+    ASSERT_NE(port, 0);
     {
-        SocketHolder holder(GetParam(), port);
-        if (!holder.listening() && GetParam().family == AF_INET6) {
-            GTEST_SKIP() << "no IPv6 on this machine";
-        }
-        ASSERT_TRUE(holder.listening());
+        CapturedStderr said;
         EXPECT_FALSE(StartOn(server, port));
-        EXPECT_FALSE(server.IsRunning());
+        // One line for whoever started the program, naming the address and the reason.
+        const std::string text = said.text();
+        EXPECT_TRUE(text.starts_with(std::string(program_invocation_short_name) +
+                                     ": cannot listen on 127.0.0.1:" + std::to_string(port) +
+                                     ": Address already in use") &&
+                    text.find('\n') == text.size() - 1)
+            << text;
     }
+    EXPECT_FALSE(server.IsRunning());
+    holder.reset();
     EXPECT_TRUE(StartOn(server, port)) << "free again once the holder is gone";
 }
 
@@ -120,16 +138,20 @@ TEST(LifecycleTest, SocketsOnAnotherAddressAreNotInTheWay) {
     TestSite site;
     JHTTPServer server;
     server.Init(site.root());
-    const int port = UnusedPort();
-    {
-        SocketHolder listener(Holder{"OtherLoopback", AF_INET, "127.0.0.2", -1, false}, port);
-        ASSERT_TRUE(listener.listening());
-        EXPECT_TRUE(StartOn(server, port));
+    const int port = OnFreePort([&](int candidate) {
+        SocketHolder listener(Holder{"OtherLoopback", AF_INET, "127.0.0.2", -1, false}, candidate);
+        const bool started = listener.listening() && StartOn(server, candidate);
         server.Stop();
-    }
+        return started;
+    });
+    ASSERT_NE(port, 0) << "never started beside a listener on 127.0.0.2";
 
-    SocketHolder target(Holder{"Target", AF_INET, "127.0.0.1", -1, false}, UnusedPort());
-    ASSERT_TRUE(target.listening());
+    std::optional<SocketHolder> target;
+    ASSERT_NE(OnFreePort([&](int candidate) {
+                  target.emplace(Holder{"Target", AF_INET, "127.0.0.1", -1, false}, candidate);
+                  return target->listening();
+              }),
+              0);
     const int client = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in local{};
     local.sin_family = AF_INET;
@@ -138,7 +160,7 @@ TEST(LifecycleTest, SocketsOnAnotherAddressAreNotInTheWay) {
     ASSERT_EQ(bind(client, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
     sockaddr_in remote{};
     remote.sin_family = AF_INET;
-    remote.sin_port = htons(static_cast<std::uint16_t>(target.port()));
+    remote.sin_port = htons(static_cast<std::uint16_t>(target->port()));
     inet_pton(AF_INET, "127.0.0.1", &remote.sin_addr);
     ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&remote), sizeof remote), 0);
     EXPECT_TRUE(StartOn(server, port));

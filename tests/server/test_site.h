@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -32,8 +33,18 @@ class TestSite {
     std::string root_;
 };
 
+// Ports for tests, for every suite. They are drawn at random from outside the kernel's range for
+// outgoing connections (/proc/sys/net/ipv4/ip_local_port_range), so that the loopback connections
+// of suites running beside us never hold one, and each is checked free right before it is handed
+// out. Another suite may still draw the same port in between; whoever uses a port retries on a
+// collision, which OnFreePort does for them.
+
+// A port that no socket of any address or family holds at the moment, or 0 when none was found.
+int UnusedPort();
+
+// Calls `step` with one unused port after another until it answers true (it failed because the
+// port was taken meanwhile otherwise); answers the port that worked, or 0 when none did.
+int OnFreePort(const std::function<bool(int port)>& step);
+
 // Starts `server` on a free loopback port and answers it, or 0 when no attempt worked.
 int StartOnFreePort(JHTTPServer& server);
-
-// A port nothing listens on at the moment (the kernel's choice for a throw-away socket).
-int UnusedPort();

@@ -9,11 +9,7 @@
 
 namespace {
 
-#ifdef _WIN32
-const std::string kEol = "\r\n";  // line end of a newly created settings file
-#else
-const std::string kEol = "\n";
-#endif
+const std::string kEol = "\n";  // line end of a newly created settings file
 
 const std::string kBom = "\xEF\xBB\xBF";
 const std::string kConfig = "[Config]\r\nPort=8080\r\n";

@@ -1,15 +1,13 @@
 #include "tests/site/temp_folder.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 
 #include "site/utf8_path.h"
-
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 namespace fs = std::filesystem;
 
@@ -76,10 +74,4 @@ Snapshot TempFolderTest::outcome() {
     return snapshot();
 }
 
-bool modes_are_enforced() {
-#ifdef _WIN32
-    return false;
-#else
-    return ::geteuid() != 0;
-#endif
-}
+bool modes_are_enforced() { return ::geteuid() != 0; }
