@@ -37,7 +37,7 @@ void AnswerHeaders::AddVary(std::string_view field) {
 void AnswerHeaders::AddTo(MHD_Response* response) {
     if (!current) return;
     for (const auto& [name, value] : current->fixed_) {
-        MHD_add_response_header(response, name, value.c_str());
+        MHD_add_response_header(response, name, value);
     }
     std::string vary;
     for (const auto field : current->vary_) {

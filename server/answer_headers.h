@@ -29,7 +29,7 @@ class AnswerHeaders {
     static void AddTo(MHD_Response* response);
 
   private:
-    std::vector<std::pair<const char*, std::string>> fixed_;
-    std::vector<std::string_view> vary_;  // field names, each once
+    std::vector<std::pair<const char*, const char*>> fixed_;  // name, value
+    std::vector<std::string_view> vary_;                      // field names, each once
     AnswerHeaders* outer_;
 };
