@@ -162,8 +162,9 @@ TEST_F(PrecompressedTest, RangesCountBytesOfTheCodingSent) {
     EXPECT_EQ(stale_range.body, kGzip);
 }
 
-TEST_F(PrecompressedTest, ASiblingRewrittenAfterTheFileIsUsedAgain) {
+TEST_F(PrecompressedTest, FreshnessIsJudgedAtEachRequest) {
     EXPECT_EQ(Get(port_, "/old.js", AcceptEncoding("br")).body, kPlain);
+    // Two hours back puts the file behind its sibling, which then stands for it.
     MakeOlder(site_.PathOf("old.js"));
     MakeOlder(site_.PathOf("old.js"));
     EXPECT_EQ(Get(port_, "/old.js", AcceptEncoding("br")).body, kBrotli);
