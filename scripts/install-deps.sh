@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libmicrohttpd-dev libgtest-dev)
-test_packages=(xvfb xauth openbox xdotool x11-utils fonts-wqy-microhei chromium)
+test_packages=(xvfb xauth openbox xdotool x11-utils fonts-wqy-microhei chromium wabt brotli)
 bench_packages=(wrk nginx-light python3 procps xvfb xauth openbox xdotool x11-utils)
 fuzz_packages=(clang libclang-rt-14-dev)
 

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 37> kTypes{{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 39> kTypes{{
     {"avif", "image/avif"},
     {"bmp", "image/bmp"},
     {"css", "text/css; charset=utf-8"},
@@ -46,6 +46,8 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 37> kTypes{{
     {"mid", "audio/midi"},
     {"midi", "audio/midi"},
     {"xhtml", "application/xhtml+xml"},
+    {"data", "application/octet-stream"},  // game engines' packed assets (Emscripten, Unity)
+    {"gz", "application/gzip"},
 }};
 
 constexpr std::string_view kDefault = "application/octet-stream";
@@ -53,12 +55,17 @@ constexpr std::string_view kDefault = "application/octet-stream";
 }  // namespace
 
 std::string_view ContentTypeFor(std::string_view file_name) {
+    return KnownContentTypeFor(file_name).value_or(kDefault);
+}
+
+std::optional<std::string_view> KnownContentTypeFor(std::string_view file_name) {
     const auto dot = file_name.rfind('.');
-    if (dot == std::string_view::npos) return kDefault;
+    if (dot == std::string_view::npos) return std::nullopt;
     std::string extension(file_name.substr(dot + 1));
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     const auto found = std::find_if(kTypes.begin(), kTypes.end(),
                                     [&](const auto& entry) { return entry.first == extension; });
-    return found == kTypes.end() ? kDefault : found->second;
+    if (found == kTypes.end()) return std::nullopt;
+    return found->second;
 }

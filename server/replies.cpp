@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "server/answer_headers.h"
 #include "server/validators.h"
 
 namespace {
@@ -21,6 +22,7 @@ void AddCommonHeaders(MHD_Response* response) {
 MHD_Result QueueAndRelease(MHD_Connection* connection, unsigned status, MHD_Response* response) {
     if (!response) return MHD_NO;
     AddCommonHeaders(response);
+    AnswerHeaders::AddTo(response);
     const MHD_Result queued = MHD_queue_response(connection, status, response);
     MHD_destroy_response(response);
     return queued;
@@ -89,6 +91,13 @@ MHD_Response* FileResponse(UniqueFd fd, std::uint64_t offset, std::uint64_t leng
     return response;
 }
 
+// "\"tag\"" becomes "\"tag-br\"" for a file sent in brotli.
+std::string TagForCoding(std::string tag, std::string_view coding) {
+    if (coding.empty() || tag.size() < 2) return tag;
+    tag.insert(tag.size() - 1, "-" + std::string(coding));
+    return tag;
+}
+
 }  // namespace
 
 MHD_Result QueueBody(MHD_Connection* connection, unsigned status, std::string_view body,
@@ -114,9 +123,20 @@ MHD_Result QueueStatusPage(MHD_Connection* connection, unsigned status,
     return QueueBody(connection, status, page, "text/html; charset=utf-8", extra);
 }
 
+MHD_Result QueueEmpty(MHD_Connection* connection, unsigned status,
+                      std::initializer_list<ExtraHeader> extra) {
+    MHD_Response* response = EmptyResponse();
+    if (!response) return MHD_NO;
+    for (const auto& header : extra) {
+        MHD_add_response_header(response, header.name, header.value.c_str());
+    }
+    return QueueAndRelease(connection, status, response);
+}
+
 MHD_Result QueueFile(MHD_Connection* connection, UniqueFd&& fd, const struct stat& info,
-                     std::string_view content_type) {
-    FileFacts file{static_cast<std::uint64_t>(info.st_size), info.st_mtim.tv_sec, MakeETag(info)};
+                     std::string_view content_type, std::string_view content_encoding) {
+    FileFacts file{static_cast<std::uint64_t>(info.st_size), info.st_mtim.tv_sec,
+                   TagForCoding(MakeETag(info), content_encoding)};
     const FilePlan plan =
         PlanFileResponse(file, {RequestHeader(connection, MHD_HTTP_HEADER_IF_NONE_MATCH),
                                 RequestHeader(connection, MHD_HTTP_HEADER_IF_MODIFIED_SINCE),
@@ -133,6 +153,10 @@ MHD_Result QueueFile(MHD_Connection* connection, UniqueFd&& fd, const struct sta
     if (plan.status != MHD_HTTP_NOT_MODIFIED && plan.status != MHD_HTTP_RANGE_NOT_SATISFIABLE) {
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE,
                                 std::string(content_type).c_str());
+        if (!content_encoding.empty()) {
+            MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_ENCODING,
+                                    std::string(content_encoding).c_str());
+        }
     }
     MHD_add_response_header(response, MHD_HTTP_HEADER_ETAG, file.etag.c_str());
     MHD_add_response_header(response, MHD_HTTP_HEADER_LAST_MODIFIED,

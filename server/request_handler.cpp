@@ -3,15 +3,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <optional>
 #include <vector>
 
+#include "server/answer_headers.h"
+#include "server/cors.h"
 #include "server/directory_listing.h"
 #include "server/host_check.h"
-#include "server/mime_types.h"
 #include "server/open_beneath.h"
+#include "server/precompressed.h"
 #include "server/replies.h"
 #include "server/request_path.h"
+#include "server/single_page.h"
 #include "server/text_codec.h"
 #include "server/unique_fd.h"
 
@@ -94,7 +98,7 @@ MHD_Result ServeFolder(MHD_Connection* connection, int root_fd, const RequestTar
     if (UniqueFd index = OpenBeneath(root_fd, index_path)) {
         struct stat info {};
         if (fstat(index.get(), &info) == 0 && S_ISREG(info.st_mode)) {
-            return QueueFile(connection, std::move(index), info, ContentTypeFor("index.html"));
+            return QueueStoredFile(connection, root_fd, index_path, std::move(index), info);
         }
     }
     const std::string page = RenderListing(DisplayPath(target.segments), target.segments.empty(),
@@ -102,8 +106,15 @@ MHD_Result ServeFolder(MHD_Connection* connection, int root_fd, const RequestTar
     return QueueBody(connection, MHD_HTTP_OK, page, kHtml);
 }
 
-MHD_Result ServeTarget(MHD_Connection* connection, int root_fd, const RequestTarget& target) {
+MHD_Result ServeTarget(MHD_Connection* connection, const ServeOptions& options, int root_fd,
+                       const RequestTarget& target) {
     UniqueFd fd = OpenBeneath(root_fd, target.segments);
+    // Single-page apps: a missing route path answers the root index.html.
+    if (!fd && (errno == ENOENT || errno == ENOTDIR) && options.On(ServeOption::kSinglePageApp)) {
+        if (const auto answered = QueueAppIndex(connection, root_fd, target.segments)) {
+            return *answered;
+        }
+    }
     struct stat info {};
     if (!fd || fstat(fd.get(), &info) != 0) return QueueNotFound(connection, root_fd);
     if (S_ISDIR(info.st_mode)) {
@@ -111,7 +122,7 @@ MHD_Result ServeTarget(MHD_Connection* connection, int root_fd, const RequestTar
         return ServeFolder(connection, root_fd, target);
     }
     if (S_ISREG(info.st_mode) && !target.directory) {
-        return QueueFile(connection, std::move(fd), info, ContentTypeFor(target.segments.back()));
+        return QueueStoredFile(connection, root_fd, target.segments, std::move(fd), info);
     }
     fd.reset();
     return QueueNotFound(connection, root_fd);
@@ -123,7 +134,8 @@ unsigned RefusalStatus(MHD_Connection* connection, const ServeSettings& settings
                        std::string_view version) {
     if (request.raw_target.size() > settings.max_target_bytes) return MHD_HTTP_URI_TOO_LONG;
     if (const unsigned refusal = CheckHost(connection, version)) return refusal;
-    if (method != MHD_HTTP_METHOD_GET && method != MHD_HTTP_METHOD_HEAD) {
+    if (method != MHD_HTTP_METHOD_GET && method != MHD_HTTP_METHOD_HEAD &&
+        !(settings.options.On(ServeOption::kCors) && IsPreflight(connection, method))) {
         return MHD_HTTP_METHOD_NOT_ALLOWED;
     }
     return 0;
@@ -137,12 +149,14 @@ MHD_Result QueueRefusal(MHD_Connection* connection, unsigned status) {
 }
 
 MHD_Result Serve(MHD_Connection* connection, const ServeSettings& settings,
-                 const RequestContext& request) {
+                 const RequestContext& request, std::string_view method) {
+    // Only preflights get this far with OPTIONS.
+    if (method == MHD_HTTP_METHOD_OPTIONS) return QueuePreflight(connection);
     const std::optional<RequestTarget> target = ParseRequestTarget(request.raw_target);
     if (!target) return QueueStatusPage(connection, MHD_HTTP_BAD_REQUEST);
     const auto root = settings.root.Get();
     if (!root) return QueueNotFound(connection, -1);
-    return ServeTarget(connection, root->fd(), *target);
+    return ServeTarget(connection, settings.options, root->fd(), *target);
 }
 
 }  // namespace
@@ -151,6 +165,7 @@ MHD_Result HandleRequest(MHD_Connection* connection, const ServeSettings& settin
                          RequestContext& request, std::string_view method, std::string_view version,
                          std::size_t* upload_size) {
     using Stage = RequestContext::Stage;
+    const AnswerHeaders answer_headers(settings.options);
     switch (request.stage) {
         case Stage::kHeadersRead:
             if (const unsigned refusal =
@@ -166,7 +181,7 @@ MHD_Result HandleRequest(MHD_Connection* connection, const ServeSettings& settin
                 return MHD_YES;
             }
             request.stage = Stage::kAnswered;
-            return Serve(connection, settings, request);
+            return Serve(connection, settings, request, method);
         case Stage::kAnswered:
             *upload_size = 0;
             return MHD_YES;

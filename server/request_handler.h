@@ -28,7 +28,8 @@ struct ServeSettings {
 // piece of body. A request that is refused (target too long, bad Host, another method) is answered
 // at once, which makes MHD close the connection afterwards; an acceptable one is answered once any
 // body has been read and dropped, keeping the connection alive: a file, an index.html, a folder
-// listing, a redirect to the folder's URL with '/', or the folder's 404.html.
+// listing, a redirect to the folder's URL with '/', or the folder's 404.html (see
+// single_page.h, precompressed.h and cors.h for what the serving options change).
 MHD_Result HandleRequest(MHD_Connection* connection, const ServeSettings& settings,
                          RequestContext& request, std::string_view method, std::string_view version,
                          std::size_t* upload_size);

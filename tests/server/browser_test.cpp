@@ -1,89 +1,13 @@
 // Loads pages from the server in headless Chromium and checks what it rendered.
 
-#include <fcntl.h>
-#include <ftw.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
-#include <optional>
 #include <string>
-#include <vector>
 
+#include "tests/server/headless_chromium.h"
 #include "tests/server/served_site.h"
 
 namespace {
-
-using namespace std::chrono_literals;
-
-constexpr const char* kChromium = "/usr/bin/chromium";
-constexpr auto kBrowserLimit = 60s;
-
-int RemoveEntry(const char* path, const struct stat*, int, FTW*) { return remove(path); }
-
-// The DOM Chromium renders for `url`, or nothing when it fails or outlives the limit. Chromium and
-// everything it started are killed afterwards.
-std::optional<std::string> DumpDom(const std::string& url) {
-    char profile[] = "/tmp/browser-profile-XXXXXX";
-    if (!mkdtemp(profile)) return std::nullopt;
-    std::vector<std::string> args = {kChromium,
-                                     "--headless",
-                                     "--no-sandbox",
-                                     "--disable-gpu",
-                                     "--no-first-run",
-                                     "--disable-background-networking",
-                                     "--disable-component-update",
-                                     "--disable-sync",
-                                     std::string("--user-data-dir=") + profile,
-                                     "--dump-dom",
-                                     url};
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return std::nullopt;
-    const pid_t child = fork();
-    if (child == 0) {
-        setpgid(0, 0);
-        dup2(out[1], STDOUT_FILENO);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDERR_FILENO);
-        std::vector<char*> argv;
-        for (auto& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        execv(kChromium, argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    if (child > 0) setpgid(child, child);
-    std::string dom;
-    bool exited = false;
-    int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + kBrowserLimit;
-    while (child > 0 && std::chrono::steady_clock::now() < deadline) {
-        pollfd item{out[0], POLLIN, 0};
-        if (poll(&item, 1, 100) == 1) {
-            char chunk[65536];
-            const ssize_t got = read(out[0], chunk, sizeof chunk);
-            if (got > 0) {
-                dom.append(chunk, static_cast<std::size_t>(got));
-                continue;
-            }
-        }
-        if (waitpid(child, &status, WNOHANG) == child) {
-            exited = true;
-            break;
-        }
-    }
-    if (child > 0) {
-        kill(-child, SIGKILL);
-        if (!exited) waitpid(child, &status, 0);
-    }
-    close(out[0]);
-    nftw(profile, &RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
-    if (!exited || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-    return dom;
-}
 
 class BrowserTest : public ServedSite {
   protected:

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+inline constexpr const char* kChromium = "/usr/bin/chromium";
+
+// The DOM headless Chromium renders for `url` (with a fresh profile, removed afterwards), or
+// nothing when it fails or outlives a minute. `extra_args` go before the URL, e.g.
+// "--virtual-time-budget=5000" to let the page's scripts finish first. Chromium and everything it
+// started are killed afterwards.
+std::optional<std::string> DumpDom(const std::string& url,
+                                   const std::vector<std::string>& extra_args = {});
