@@ -41,6 +41,17 @@ bool Ipv6LoopbackPortFree(std::uint16_t port) {
     return bound || error != EADDRINUSE;
 }
 
+// Binds `fd` to `address` and listens; closes it and answers -1 when either fails.
+template <typename Address>
+int ListenOn(int fd, const Address& address) {
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        listen(fd, SOMAXCONN) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 }  // namespace
 
 int OpenLoopbackListener(int port) {
@@ -60,4 +71,30 @@ int OpenLoopbackListener(int port) {
         return -1;
     }
     return fd;
+}
+
+// The wildcard bind overlaps every address, so Linux refuses it next to any other listener on the
+// port, IPv4 or IPv6, whatever address it chose; no separate probe is needed.
+int OpenSharedListener(int port) {
+    if (port < 1 || port > 65535) return -1;
+    const auto port16 = static_cast<std::uint16_t>(port);
+    if (const int fd = NewSocket(AF_INET6); fd >= 0) {
+        AllowAddressReuse(fd);
+        const int off = 0;
+        setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+        sockaddr_in6 address{};
+        address.sin6_family = AF_INET6;
+        address.sin6_port = htons(port16);
+        address.sin6_addr = in6addr_any;
+        return ListenOn(fd, address);
+    }
+    if (errno != EAFNOSUPPORT) return -1;
+    const int fd = NewSocket(AF_INET);
+    if (fd < 0) return -1;
+    AllowAddressReuse(fd);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port16);
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    return ListenOn(fd, address);
 }

@@ -5,3 +5,8 @@
 // other socket listens on, whatever local address or family it chose: 0.0.0.0, 127.0.0.1, [::]
 // dual-stack or IPv6-only, [::1].
 int OpenLoopbackListener(int port);
+
+// Opens the server's listening socket on every address of the computer at `port`: one dual-stack
+// [::] socket, or 0.0.0.0 on a machine without IPv6; otherwise as OpenLoopbackListener. Answers
+// -1 for a port outside 1-65535 and for a port that any other socket listens on, on any address.
+int OpenSharedListener(int port);
