@@ -72,10 +72,12 @@ QDialog* make_share_dialog(QWidget* owner, const QString& port_text,
     auto* layout = new QVBoxLayout(dialog);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     if (addresses.chosen.empty()) {
-        layout->addWidget(text_label(
+        QLabel* none = text_label(
             QStringLiteral("没有找到手机能访问的局域网地址。请先把这台电脑连上 Wi-Fi 或网线，"
                            "再打开这个窗口。"),
-            "share_none", dialog));
+            "share_none", dialog);
+        none->setMinimumWidth(280);  // a sentence of two lines, not a narrow column
+        layout->addWidget(none);
         return dialog;
     }
     const QString address = site_address(addresses.chosen, port_text);
