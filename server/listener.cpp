@@ -41,12 +41,15 @@ bool Ipv6LoopbackPortFree(std::uint16_t port) {
     return bound || error != EADDRINUSE;
 }
 
-// Binds `fd` to `address` and listens; closes it and answers -1 when either fails.
+// Binds `fd` to `address` and listens; closes it and answers -1 when either fails, with errno
+// telling why.
 template <typename Address>
 int ListenOn(int fd, const Address& address) {
     if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         listen(fd, SOMAXCONN) != 0) {
+        const int error = errno;
         close(fd);
+        errno = error;
         return -1;
     }
     return fd;
@@ -74,7 +77,8 @@ int OpenLoopbackListener(int port) {
 }
 
 // The wildcard bind overlaps every address, so Linux refuses it next to any other listener on the
-// port, IPv4 or IPv6, whatever address it chose; no separate probe is needed.
+// port, IPv4 or IPv6, whatever address it chose; no separate probe is needed. Where IPv6 is
+// missing or switched off, 0.0.0.0 alone serves.
 int OpenSharedListener(int port) {
     if (port < 1 || port > 65535) return -1;
     const auto port16 = static_cast<std::uint16_t>(port);
@@ -86,9 +90,9 @@ int OpenSharedListener(int port) {
         address.sin6_family = AF_INET6;
         address.sin6_port = htons(port16);
         address.sin6_addr = in6addr_any;
-        return ListenOn(fd, address);
+        const int listening = ListenOn(fd, address);
+        if (listening >= 0 || errno == EADDRINUSE) return listening;
     }
-    if (errno != EAFNOSUPPORT) return -1;
     const int fd = NewSocket(AF_INET);
     if (fd < 0) return -1;
     AllowAddressReuse(fd);
