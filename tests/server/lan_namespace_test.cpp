@@ -6,8 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "server/http_server.h"
 #include "server/network_interfaces.h"
@@ -99,6 +101,23 @@ TEST_F(InsideNamespace, SharedSiteAnswersOnTheNetworkAddress) {
     EXPECT_EQ(Fetch("192.0.2.1", port, "192.0.2.254" + with_port, nullptr), 403);
     EXPECT_EQ(Fetch("192.0.2.1", port, "rebound.example" + with_port, nullptr), 403);
     EXPECT_EQ(Fetch("127.0.0.1", port, "127.0.0.1", nullptr), 200);
+}
+
+// Addresses change while the site runs (a laptop joins another network): a new one is admitted.
+TEST_F(InsideNamespace, AdmitsAnAddressAddedWhileRunning) {
+    server_.SetOption(ServeOption::kLanSharing, true);
+    const int port = StartOnFreePort(server_);
+    ASSERT_NE(port, 0);
+    ASSERT_EQ(ShellStatus("ip addr add 192.0.2.3/24 dev share0"), 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    int status = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        status = Fetch("192.0.2.3", port, "192.0.2.3", nullptr);
+        if (status == 200) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(status, 200);
+    EXPECT_EQ(Fetch("192.0.2.3", port, "192.0.2.4", nullptr), 403);
 }
 
 TEST_F(InsideNamespace, SharingOffAnswersOnLoopbackOnly) {
