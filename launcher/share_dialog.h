@@ -6,6 +6,9 @@ class QString;
 class QWidget;
 struct ShareAddresses;
 
+// The options menu's entry that opens the dialog.
+inline constexpr const char* kShareActionText = "手机扫码访问…";
+
 // Whether "手机扫码访问…" can be used: the site runs and was started with sharing on.
 bool share_dialog_available(const JHTTPServer& server);
 
