@@ -3,8 +3,8 @@
 # Usage: scripts/install-deps.sh build|test|bench|fuzz
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libmicrohttpd-dev libgtest-dev)
-test_packages=(xvfb xauth openbox xdotool x11-utils fonts-wqy-microhei chromium wabt brotli)
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libmicrohttpd-dev libgtest-dev libqrencode-dev)
+test_packages=(xvfb xauth openbox xdotool x11-utils fonts-wqy-microhei chromium wabt brotli zbar-tools iproute2)
 bench_packages=(wrk nginx-light python3 procps xvfb xauth openbox xdotool x11-utils)
 fuzz_packages=(clang libclang-rt-14-dev)
 

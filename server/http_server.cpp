@@ -117,14 +117,21 @@ bool JHTTPServer::Init(std::string_view root) {
 
 bool JHTTPServer::IsRunning() const { return impl_->daemon != nullptr; }
 
+bool JHTTPServer::IsShared() const {
+    return impl_->daemon != nullptr && impl_->serving->own_addresses != nullptr;
+}
+
 bool JHTTPServer::Start(const JMap& map, bool /*edit_mode*/) {
     if (impl_->daemon) return false;
     const ServerConfig config = ApplyOverrides(impl_->defaults, map);
-    const UniqueFd listener = OpenLoopbackListener(config.port);
+    const bool shared = impl_->options.On(ServeOption::kLanSharing);
+    const UniqueFd listener =
+        shared ? OpenSharedListener(config.port) : OpenLoopbackListener(config.port);
     if (!listener) return false;
     RaiseDescriptorLimit();
     auto serving =
         std::make_unique<ServeSettings>(impl_->next_root, config.max_target_bytes, impl_->options);
+    if (shared) serving->own_addresses = std::make_unique<OwnAddresses>();
 
     // MHD owns the copy it is given once it starts.
     UniqueFd handed(fcntl(listener.get(), F_DUPFD_CLOEXEC, 0));

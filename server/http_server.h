@@ -8,7 +8,8 @@
 
 class JMap;
 
-// The web server object the launcher drives: serves one folder over HTTP on 127.0.0.1.
+// The web server object the launcher drives: serves one folder over HTTP on 127.0.0.1, or on
+// every address of the computer when it was started with ServeOption::kLanSharing on.
 // All operations are meant to be called from one thread; serving runs on the server's own threads.
 class JHTTPServer {
   public:
@@ -23,10 +24,12 @@ class JHTTPServer {
     bool Init(std::string_view root);
 
     bool IsRunning() const;
+    // Running and listening on every address of the computer (started with kLanSharing on).
+    bool IsShared() const;
 
-    // Listens on 127.0.0.1 and the configuration's "port". Answers true only once it listens;
-    // false for a port outside 1-65535, a port another listener holds, or a server already running.
-    // `edit_mode` is accepted and has no effect.
+    // Listens on 127.0.0.1 (every address with kLanSharing on) and the configuration's "port".
+    // Answers true only once it listens; false for a port outside 1-65535, a port another listener
+    // holds, or a server already running. `edit_mode` is accepted and has no effect.
     bool Start(const JMap& config, bool edit_mode);
 
     // Closes the listener and every open connection at once. False when it was not running.

@@ -8,3 +8,7 @@
 // 127.0.0.1, [::] dual-stack or IPv6-only, [::1]. Every refusal is reported on standard error in
 // one line that names the address and the reason.
 UniqueFd OpenLoopbackListener(int port);
+
+// Opens the server's listening socket on every address of the computer at `port`: one dual-stack
+// [::] socket, or 0.0.0.0 on a machine without IPv6; otherwise as OpenLoopbackListener.
+UniqueFd OpenSharedListener(int port);

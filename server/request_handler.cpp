@@ -39,14 +39,18 @@ MHD_Result CountHost(void* cls, MHD_ValueKind, const char* key, const char* valu
 }
 
 // 0 when the Host header is acceptable, otherwise the status to answer.
-unsigned CheckHost(MHD_Connection* connection, std::string_view version) {
+unsigned CheckHost(MHD_Connection* connection, const ServeSettings& settings,
+                   std::string_view version) {
     HostHeaders hosts;
     MHD_get_connection_values(connection, MHD_HEADER_KIND, &CountHost, &hosts);
     if (hosts.count > 1) return MHD_HTTP_BAD_REQUEST;
     if (hosts.count == 0) {
         return version == MHD_HTTP_VERSION_1_0 ? 0 : MHD_HTTP_BAD_REQUEST;
     }
-    return IsLoopbackHost(hosts.value ? hosts.value : "") ? 0 : MHD_HTTP_FORBIDDEN;
+    const std::string_view host = hosts.value ? hosts.value : "";
+    if (IsLoopbackHost(host)) return 0;
+    if (settings.own_addresses && settings.own_addresses->Admits(host)) return 0;
+    return MHD_HTTP_FORBIDDEN;
 }
 
 std::optional<std::string> ReadSmallFile(int fd, std::size_t limit) {
@@ -133,7 +137,7 @@ unsigned RefusalStatus(MHD_Connection* connection, const ServeSettings& settings
                        const RequestContext& request, std::string_view method,
                        std::string_view version) {
     if (request.raw_target.size() > settings.max_target_bytes) return MHD_HTTP_URI_TOO_LONG;
-    if (const unsigned refusal = CheckHost(connection, version)) return refusal;
+    if (const unsigned refusal = CheckHost(connection, settings, version)) return refusal;
     if (method != MHD_HTTP_METHOD_GET && method != MHD_HTTP_METHOD_HEAD &&
         !(settings.options.On(ServeOption::kCors) && IsPreflight(connection, method))) {
         return MHD_HTTP_METHOD_NOT_ALLOWED;

@@ -3,9 +3,11 @@
 #include <microhttpd.h>
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "server/own_addresses.h"
 #include "server/root_folder.h"
 #include "server/serve_options.h"
 
@@ -22,6 +24,8 @@ struct ServeSettings {
     RootFolder root;  // the served folder, by its UTF-8 path
     std::size_t max_target_bytes;
     const ServeOptions& options;  // the server object's, switched while serving
+    // Set when the server listens on every address: Hosts naming one of them are admitted too.
+    std::unique_ptr<OwnAddresses> own_addresses;
 };
 
 // MHD's access handler for one request, called once its headers have arrived and again for each

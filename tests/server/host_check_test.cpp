@@ -28,4 +28,37 @@ INSTANTIATE_TEST_SUITE_P(
                     HostCase{"[::1]x", false}, HostCase{"::1", false},
                     HostCase{"localhost@evil.example", false}, HostCase{" localhost", false}));
 
+struct AddressHostCase {
+    std::string host;
+    bool allowed;
+};
+
+class AddressHostTest : public testing::TestWithParam<AddressHostCase> {};
+
+TEST_P(AddressHostTest, AllowsOnlyTheGivenAddressesAsIpLiterals) {
+    const std::vector<std::string> own = {"127.0.0.1", "192.0.2.10", "::1", "2001:db8::a",
+                                          "fe80::1:2"};
+    EXPECT_EQ(IsAddressHost(GetParam().host, own), GetParam().allowed) << GetParam().host;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hosts, AddressHostTest,
+    testing::Values(
+        AddressHostCase{"192.0.2.10", true}, AddressHostCase{"192.0.2.10:8080", true},
+        AddressHostCase{"192.0.2.10:65535", true}, AddressHostCase{"[2001:db8::a]", true},
+        AddressHostCase{"[2001:DB8:0:0:0:0:0:A]:80", true},
+        AddressHostCase{"[fe80::1:2]:9999", true}, AddressHostCase{"[::1]", true},
+        AddressHostCase{"192.0.2.11", false}, AddressHostCase{"192.0.2.1", false},
+        AddressHostCase{"192.0.2.100", false}, AddressHostCase{"192.0.2.10.", false},
+        AddressHostCase{"192.0.2.010", false}, AddressHostCase{"192.0.2", false},
+        AddressHostCase{"3221226058", false}, AddressHostCase{"0xc0.0.2.10", false},
+        AddressHostCase{"192.0.2.10:", false}, AddressHostCase{"192.0.2.10:x", false},
+        AddressHostCase{"192.0.2.10:123456", false}, AddressHostCase{"192.0.2.10:80:80", false},
+        AddressHostCase{"2001:db8::a", false}, AddressHostCase{"[2001:db8::a", false},
+        AddressHostCase{"[2001:db8::a]x", false}, AddressHostCase{"[192.0.2.10]", false},
+        AddressHostCase{"[::ffff:192.0.2.10]", false}, AddressHostCase{"[fe80::1:2%25eth0]", false},
+        AddressHostCase{"evil.example", false}, AddressHostCase{"localhost", false},
+        AddressHostCase{"192.0.2.10.evil.example", false}, AddressHostCase{"", false},
+        AddressHostCase{" 192.0.2.10", false}));
+
 }  // namespace

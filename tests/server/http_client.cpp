@@ -52,14 +52,27 @@ std::optional<std::string> HttpResponse::Header(std::string_view name) const {
     return std::nullopt;
 }
 
-HttpConnection::HttpConnection(int port) {
-    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+HttpConnection::HttpConnection(int port) : HttpConnection("127.0.0.1", port) {}
+
+HttpConnection::HttpConnection(const std::string& address, int port) {
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&storage);
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&storage);
+    if (inet_pton(AF_INET, address.c_str(), &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(static_cast<std::uint16_t>(port));
+        length = sizeof *v4;
+    } else if (inet_pton(AF_INET6, address.c_str(), &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(static_cast<std::uint16_t>(port));
+        length = sizeof *v6;
+    } else {
+        return;
+    }
+    fd_ = socket(storage.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0) return;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (connect(fd_, reinterpret_cast<sockaddr*>(&storage), length) != 0) {
         close(fd_);
         fd_ = -1;
     }

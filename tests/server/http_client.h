@@ -24,6 +24,8 @@ class HttpConnection {
   public:
     // Connects to 127.0.0.1:`port`; IsOpen() tells whether that worked.
     explicit HttpConnection(int port);
+    // Connects to `address` (IPv4 or IPv6 text, without brackets) and `port`.
+    HttpConnection(const std::string& address, int port);
     ~HttpConnection();
     HttpConnection(const HttpConnection&) = delete;
     HttpConnection& operator=(const HttpConnection&) = delete;

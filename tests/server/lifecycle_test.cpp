@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <tuple>
 
 #include "server/store_map.h"
 #include "tests/server/captured_stderr.h"
@@ -22,6 +23,16 @@ using namespace std::chrono_literals;
 
 bool StartOn(JHTTPServer& server, int port) {
     return server.Start(*CreateStoreMap("port", port), false);
+}
+
+// Where the server listens: 127.0.0.1 only, or every address with sharing on.
+enum class Mode { kLoopback, kShared };
+
+const char* NameOf(Mode mode) { return mode == Mode::kShared ? "Shared" : "Loopback"; }
+
+bool StartOn(JHTTPServer& server, int port, Mode mode) {
+    server.SetOption(ServeOption::kLanSharing, mode == Mode::kShared);
+    return StartOn(server, port);
 }
 
 class PortRangeTest : public testing::TestWithParam<int> {};
@@ -50,6 +61,7 @@ struct Holder {
     const char* address;
     int v6only;  // -1: leave the default
     bool reuse_port;
+    bool blocks_loopback = true;  // also in the way of a server on 127.0.0.1 only
 };
 
 class SocketHolder {
@@ -92,45 +104,57 @@ class SocketHolder {
     bool listening_ = false;
 };
 
-class HeldPortTest : public testing::TestWithParam<Holder> {};
+class HeldPortTest : public testing::TestWithParam<std::tuple<Holder, Mode>> {};
 
 TEST_P(HeldPortTest, RefusesAPortAnotherListenerHolds) {
+    const auto& [kind, mode] = GetParam();
     TestSite site;
     JHTTPServer server;
     server.Init(site.root());
     std::optional<SocketHolder> holder;
     const int port = OnFreePort([&](int candidate) {
-        holder.emplace(GetParam(), candidate);
+        holder.emplace(kind, candidate);
         return holder->listening();
     });
-    if (port == 0 && GetParam().family == AF_INET6) GTEST_SKIP() << "no IPv6 on this machine";
+    if (port == 0 && kind.family == AF_INET6) GTEST_SKIP() << "no IPv6 on this machine";
     ASSERT_NE(port, 0);
     {
         CapturedStderr said;
-        EXPECT_FALSE(StartOn(server, port));
-        // One line for whoever started the program, naming the address and the reason.
-        const std::string text = said.text();
-        EXPECT_TRUE(text.starts_with(std::string(program_invocation_short_name) +
-                                     ": cannot listen on 127.0.0.1:" + std::to_string(port) +
-                                     ": Address already in use") &&
-                    text.find('\n') == text.size() - 1)
-            << text;
+        const bool in_the_way = mode == Mode::kShared || kind.blocks_loopback;
+        EXPECT_EQ(StartOn(server, port, mode), !in_the_way);
+        EXPECT_EQ(server.IsRunning(), !in_the_way);
+        server.Stop();
+        if (in_the_way) {
+            // One line for whoever started the program, naming the address and the reason.
+            const std::string where = mode == Mode::kShared ? "every address" : "127.0.0.1";
+            const std::string text = said.text();
+            EXPECT_TRUE(text.starts_with(std::string(program_invocation_short_name) +
+                                         ": cannot listen on " + where + ":" +
+                                         std::to_string(port) + ": Address already in use") &&
+                        text.find('\n') == text.size() - 1)
+                << text;
+        }
     }
-    EXPECT_FALSE(server.IsRunning());
     holder.reset();
-    EXPECT_TRUE(StartOn(server, port)) << "free again once the holder is gone";
+    EXPECT_TRUE(StartOn(server, port, mode)) << "free again once the holder is gone";
 }
 
-INSTANTIATE_TEST_SUITE_P(Holders, HeldPortTest,
-                         testing::Values(Holder{"AnyIpv4", AF_INET, "0.0.0.0", -1, false},
-                                         Holder{"LoopbackIpv4", AF_INET, "127.0.0.1", -1, false},
-                                         Holder{"DualStack", AF_INET6, "::", 0, false},
-                                         Holder{"Ipv6Only", AF_INET6, "::", 1, false},
-                                         Holder{"LoopbackIpv6", AF_INET6, "::1", -1, false},
-                                         Holder{"ReusePortAny", AF_INET, "0.0.0.0", -1, true},
-                                         Holder{"ReusePortLoopback", AF_INET, "127.0.0.1", -1,
-                                                true}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Holders, HeldPortTest,
+    testing::Combine(
+        testing::Values(Holder{"AnyIpv4", AF_INET, "0.0.0.0", -1, false},
+                        Holder{"LoopbackIpv4", AF_INET, "127.0.0.1", -1, false},
+                        Holder{"DualStack", AF_INET6, "::", 0, false},
+                        Holder{"Ipv6Only", AF_INET6, "::", 1, false},
+                        Holder{"LoopbackIpv6", AF_INET6, "::1", -1, false},
+                        Holder{"ReusePortAny", AF_INET, "0.0.0.0", -1, true},
+                        Holder{"ReusePortLoopback", AF_INET, "127.0.0.1", -1, true},
+                        Holder{"OtherLoopbackIpv4", AF_INET, "127.0.0.2", -1, false, false},
+                        Holder{"ReusePortOtherLoopback", AF_INET, "127.0.0.2", -1, true, false}),
+        testing::Values(Mode::kLoopback, Mode::kShared)),
+    [](const auto& info) {
+        return std::get<0>(info.param).name + NameOf(std::get<1>(info.param));
+    });
 
 // Sockets on another local address do not take 127.0.0.1's port: neither a listener there nor
 // an outgoing connection that happens to use the same local port number.
@@ -167,18 +191,30 @@ TEST(LifecycleTest, SocketsOnAnotherAddressAreNotInTheWay) {
     close(client);
 }
 
-TEST(LifecycleTest, ASecondServerCannotTakeThePort) {
+class SecondServerTest : public testing::TestWithParam<std::tuple<Mode, Mode>> {};
+
+TEST_P(SecondServerTest, CannotTakeThePort) {
+    const auto& [first_mode, second_mode] = GetParam();
     TestSite site;
     JHTTPServer first;
     JHTTPServer second;
     first.Init(site.root());
     second.Init(site.root());
+    first.SetOption(ServeOption::kLanSharing, first_mode == Mode::kShared);
     const int port = StartOnFreePort(first);
     ASSERT_NE(port, 0);
-    EXPECT_FALSE(StartOn(second, port));
+    EXPECT_FALSE(StartOn(second, port, second_mode));
     EXPECT_FALSE(second.IsRunning());
     EXPECT_TRUE(first.IsRunning());
 }
+
+INSTANTIATE_TEST_SUITE_P(Modes, SecondServerTest,
+                         testing::Combine(testing::Values(Mode::kLoopback, Mode::kShared),
+                                          testing::Values(Mode::kLoopback, Mode::kShared)),
+                         [](const auto& info) {
+                             return std::string(NameOf(std::get<0>(info.param))) + "Then" +
+                                    NameOf(std::get<1>(info.param));
+                         });
 
 class RunningServerTest : public ServedSite {};
 
