@@ -26,9 +26,9 @@ MHD_Result QueueBody(MHD_Connection* connection, unsigned status, std::string_vi
 MHD_Result QueueStatusPage(MHD_Connection* connection, unsigned status,
                            std::initializer_list<ExtraHeader> extra = {});
 
-// Answers with the regular file `fd` (taken over, closed once sent) as the request's conditional
-// and Range headers ask: 200, 206, 304 or 416. A body of up to 64 KiB is read at once and sent with
-// the headers; a longer one is streamed from disk in blocks of up to 256 KiB, never held whole in
-// memory.
+// Answers with the regular file `fd` (taken over, closed when done with) as the request's
+// conditional and Range headers ask: 200, 206, 304 or 416. A body of up to 64 KiB is read at once
+// and sent with the headers; a longer one is streamed from disk in blocks of up to 256 KiB, never
+// held whole in memory.
 MHD_Result QueueFile(MHD_Connection* connection, UniqueFd&& fd, const struct stat& info,
                      std::string_view content_type);
