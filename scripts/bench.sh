@@ -205,5 +205,5 @@ else
 fi
 
 echo
-echo "wrk -t2 -d${seconds}s, $rounds rounds interleaved; medians:"
+echo "wrk -t2 -d${seconds}s, $rounds rounds interleaved; medians, then each round:"
 "$python" bench/report.py "$results" "$extras"

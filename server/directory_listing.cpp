@@ -88,15 +88,15 @@ std::string RenderListing(std::string_view url_path, bool at_root,
         if (a.folder != b.folder) return a.folder;
         return a.name < b.name;
     });
-    const std::string title = "Index of " + EscapeHtml(url_path);
+    const std::string title = "索引：" + EscapeHtml(url_path);
     std::string page =
-        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n"
+        "<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\">\n"
         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
         title +
         "</title>\n<style>body{font-family:sans-serif;margin:2em}td{padding:.2em 1.2em .2em 0}"
         ".size{text-align:right}</style>\n</head><body>\n<h1>" +
-        title + "</h1>\n<table>\n<tr><th>Name</th><th>Size</th><th>Modified</th></tr>\n";
-    if (!at_root) page += Row("../", "../", "", "");
+        title + "</h1>\n<table>\n<tr><th>名称</th><th>大小</th><th>修改时间</th></tr>\n";
+    if (!at_root) page += Row("../", "上级目录", "", "");
     for (const auto& entry : entries) {
         const std::string href = PercentEncodeSegment(entry.name) + (entry.folder ? "/" : "");
         const std::string label = entry.name + (entry.folder ? "/" : "");

@@ -18,7 +18,8 @@ struct ListingEntry {
 // and folders with servable names, symbolic links only where they stay beneath the root.
 std::vector<ListingEntry> ReadListing(int root_fd, const std::vector<std::string>& segments);
 
-// A UTF-8 page for the folder at `url_path` (decoded, ending in '/'): a link to the parent unless
-// `at_root`, then folders and then files, each group sorted by name, with sizes and dates.
+// A UTF-8 page in Chinese, like the rest of the program, for the folder at `url_path` (decoded,
+// ending in '/'): a link to the parent unless `at_root`, then folders and then files, each group
+// sorted by name, with sizes and dates.
 std::string RenderListing(std::string_view url_path, bool at_root,
                           std::vector<ListingEntry> entries);

@@ -40,7 +40,10 @@ MHD_Response* EmptyResponse() {
 
 // Streams [offset, offset + length) of a file. A read that falls short of what was promised (the
 // file shrank or vanished underneath) ends the response with an error, so MHD closes the
-// connection at once instead of waiting for bytes that will never come.
+// connection at once instead of waiting for bytes that will never come. We read bodies ourselves
+// rather than handing MHD the descriptor (MHD_create_response_from_fd) on purpose: libmicrohttpd
+// 0.9.75's sendfile path leaves the client waiting until the idle timeout when a file shrinks
+// mid-download.
 struct FileStream {
     UniqueFd fd;
     std::uint64_t offset;

@@ -30,10 +30,10 @@ MHD_Result QueueStatusPage(MHD_Connection* connection, unsigned status,
 MHD_Result QueueEmpty(MHD_Connection* connection, unsigned status,
                       std::initializer_list<ExtraHeader> extra = {});
 
-// Answers with the regular file `fd` (taken over, closed once sent) as the request's conditional
-// and Range headers ask: 200, 206, 304 or 416. A body of up to 64 KiB is read at once and sent with
-// the headers; a longer one is streamed from disk in 64 KiB blocks, never held whole in memory.
-// A file stored compressed names its `content_encoding`; its entity tag then names it too, so
-// that each coding of a file has a tag of its own.
+// Answers with the regular file `fd` (taken over, closed when done with) as the request's
+// conditional and Range headers ask: 200, 206, 304 or 416. A body of up to 64 KiB is read at once
+// and sent with the headers; a longer one is streamed from disk in blocks of up to 256 KiB, never
+// held whole in memory. A file stored compressed names its `content_encoding`; its entity tag then
+// names it too, so that each coding of a file has a tag of its own.
 MHD_Result QueueFile(MHD_Connection* connection, UniqueFd&& fd, const struct stat& info,
                      std::string_view content_type, std::string_view content_encoding = {});

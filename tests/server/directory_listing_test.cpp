@@ -31,10 +31,14 @@ TEST(RenderListingTest, ListsFoldersFirstThenFilesByName) {
     EXPECT_NE(page.find("2.0 KiB"), std::string::npos);
     EXPECT_NE(page.find("10 B"), std::string::npos);
     EXPECT_NE(page.find("<meta charset=\"utf-8\">"), std::string::npos);
+    EXPECT_NE(page.find("<html lang=\"zh-CN\">"), std::string::npos);
+    EXPECT_NE(page.find("<title>索引：/docs/</title>"), std::string::npos);
+    EXPECT_NE(page.find("<th>名称</th><th>大小</th><th>修改时间</th>"), std::string::npos);
 }
 
 TEST(RenderListingTest, LinksToTheParentExceptAtTheRoot) {
-    EXPECT_NE(RenderListing("/docs/", false, {}).find("href=\"../\""), std::string::npos);
+    EXPECT_NE(RenderListing("/docs/", false, {}).find("<a href=\"../\">上级目录</a>"),
+              std::string::npos);
     EXPECT_EQ(RenderListing("/", true, {}).find("href=\"../\""), std::string::npos);
 }
 
@@ -45,7 +49,7 @@ TEST(RenderListingTest, EscapesNamesInTextAndLinks) {
                                             {"a\"b'c&d", true, 0, 0}});
     EXPECT_EQ(page.find("<img"), std::string::npos);
     EXPECT_EQ(page.find("<b>"), std::string::npos);
-    EXPECT_NE(page.find("Index of /&lt;b&gt;/"), std::string::npos);
+    EXPECT_NE(page.find("<h1>索引：/&lt;b&gt;/</h1>"), std::string::npos);
     EXPECT_NE(page.find("&lt;img src=x onerror=alert(1)&gt;.txt</a>"), std::string::npos);
     EXPECT_NE(page.find("href=\"%E6%8A%A5%E5%91%8A%20%231%3F.txt\""), std::string::npos);
     EXPECT_NE(page.find(">报告 #1?.txt</a>"), std::string::npos);

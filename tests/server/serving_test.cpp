@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case("ChineseFolderRedirect", "GET", "/docs/%E5%AD%90%E7%9B%AE%E5%BD%95", 301,
              {{"Location", "/docs/%E5%AD%90%E7%9B%AE%E5%BD%95/"}}),
         Case("FolderIndex", "GET", "/site/", 200, {{"Content-Type", kHtml}}, "sub index"),
-        Case("Listing", "GET", "/docs/", 200, {{"Content-Type", kHtml}}, "Index of /docs/"),
+        Case("Listing", "GET", "/docs/", 200, {{"Content-Type", kHtml}}, "索引：/docs/"),
         Case("DotSegments", "GET", "/docs/../site/./", 200, {}, "sub index"),
         Case("Missing", "GET", "/nothing.html", 404, {{"Content-Type", kHtml}},
              "custom missing page"),
@@ -327,7 +327,7 @@ TEST_F(ServingTest, RootListingHasNoParentLink) {
     ASSERT_EQ(unlink(site_.PathOf("index.html").c_str()), 0);
     const HttpResponse response = Get(port_, "/");
     EXPECT_EQ(response.status, 200);
-    EXPECT_NE(response.body.find("Index of /"), std::string::npos);
+    EXPECT_NE(response.body.find("索引：/"), std::string::npos);
     EXPECT_EQ(response.body.find("href=\"../\""), std::string::npos);
     EXPECT_EQ(response.body.find("link_out"), std::string::npos);
 }
