@@ -1,9 +1,20 @@
 #include "launcher/menu_actions.h"
 
-#include <vector>
+#include "launcher/main_window.h"
+#include "launcher/share_dialog.h"
+#include "launcher/site_server.h"
 
-// A new plain entry is one row here, e.g. {"标签…", function_taking_the_window}.
-std::span<const MenuAction> menu_actions() {
-    static const std::vector<MenuAction> actions = {};
-    return actions;
-}
+namespace {
+
+void open_share_dialog(MainWindow& window) { show_share_dialog(&window, window.port_text()); }
+
+bool share_available(const MainWindow&) { return share_dialog_available(*site_server); }
+
+// A new plain entry is one row here: its label, what it does, and when it can be chosen.
+const MenuAction kMenuActions[] = {
+    {kShareActionText, &open_share_dialog, &share_available},
+};
+
+}  // namespace
+
+std::span<const MenuAction> menu_actions() { return kMenuActions; }

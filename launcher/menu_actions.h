@@ -9,6 +9,7 @@ class MainWindow;
 struct MenuAction {
     std::string_view label;  // UTF-8
     void (*run)(MainWindow& window);
+    bool (*available)(const MainWindow& window) = nullptr;  // null: always
 };
 
 // Every plain entry of the menu, in menu order.

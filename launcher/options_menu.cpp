@@ -62,6 +62,7 @@ void add_option_entries(QMenu& menu, const std::string& base_path,
 void add_action_entries(QMenu& menu, MainWindow& window, std::span<const MenuAction> actions) {
     for (const MenuAction& action : actions) {
         QAction* entry = menu.addAction(utf8(action.label));
+        entry->setEnabled(!action.available || action.available(window));
         QObject::connect(entry, &QAction::triggered, &menu,
                          [&window, run = action.run] { run(window); });
     }

@@ -4,11 +4,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <optional>
 
 #include "launcher/main_window.h"
@@ -31,6 +33,7 @@ struct Popup {
     bool opened = false;
     QString name;
     std::vector<std::pair<QString, bool>> entries;  // text, checked
+    std::vector<QString> disabled;
 
     bool is_options_menu() const { return opened && name == QStringLiteral("options_menu"); }
     std::optional<bool> checked(const QString& text) const {
@@ -45,7 +48,10 @@ void answer_popup(QMenu& menu, const QString& choose, Popup& seen) {
     seen.opened = true;
     seen.name = menu.objectName();
     for (QAction* action : menu.actions())
-        if (!action->isSeparator()) seen.entries.emplace_back(action->text(), action->isChecked());
+        if (!action->isSeparator()) {
+            seen.entries.emplace_back(action->text(), action->isChecked());
+            if (!action->isEnabled()) seen.disabled.push_back(action->text());
+        }
     for (QAction* action : menu.actions()) {
         if (!choose.isEmpty() && action->text() == choose) {
             QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.actionGeometry(action).center());
@@ -307,6 +313,40 @@ TEST_F(OptionsMenu, ANextStartOptionChosenWhileRunningWaitsForTheNextStart) {
     start_or_stop();
     apply_remembered_options(folder.text(), rows);  // what a start does with its table
     EXPECT_TRUE(site_server->OptionOn(ServeOption::kCors));
+}
+
+TEST_F(OptionsMenu, ThePhoneEntryServesOnlyASiteStartedWithSharingOn) {
+    const QString share = QStringLiteral("手机扫码访问…");
+    const QString sharing_waits = QStringLiteral("局域网访问（下次启动生效）");
+    auto share_enabled = [&] {
+        const Popup popup = right_click(window, {130, 59});
+        EXPECT_TRUE(popup.checked(share).has_value());
+        return std::find(popup.disabled.begin(), popup.disabled.end(), share) ==
+               popup.disabled.end();
+    };
+
+    EXPECT_FALSE(share_enabled()) << "the site is not running";
+    start_or_stop();
+    ASSERT_TRUE(site_server->IsRunning());
+    EXPECT_FALSE(share_enabled()) << "running on 127.0.0.1 only";
+    EXPECT_EQ(right_click(window, {130, 59}, sharing_waits).checked(sharing_waits), false);
+    EXPECT_EQ(site::read_setting(config_path().string(), "Config", "Lan", ""), "1");
+    EXPECT_FALSE(share_enabled()) << "sharing waits for the next start";
+
+    start_or_stop();
+    start_or_stop();
+    ASSERT_TRUE(site_server->IsRunning());
+    EXPECT_TRUE(share_enabled());
+    right_click(window, {130, 59}, share);
+    const auto dialogs = window.findChildren<QDialog*>();
+    ASSERT_EQ(dialogs.size(), 1);
+    EXPECT_EQ(dialogs[0]->windowTitle(), QStringLiteral("手机扫码访问"));
+    EXPECT_TRUE(dialogs[0]->isVisible());
+    EXPECT_FALSE(dialogs[0]->isModal());
+    dialogs[0]->close();
+
+    start_or_stop();
+    EXPECT_FALSE(share_enabled()) << "stopped again";
 }
 
 }  // namespace
