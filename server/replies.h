@@ -25,8 +25,20 @@ MHD_Result QueueBody(MHD_Connection* connection, unsigned status, std::string_vi
 MHD_Result QueueStatusPage(MHD_Connection* connection, unsigned status,
                            std::initializer_list<ExtraHeader> extra = {});
 
+// That page's HTML.
+std::string StatusPage(unsigned status);
+
+// Queues `response` (taken over) with the headers every answer carries.
+MHD_Result QueueResponse(MHD_Connection* connection, unsigned status, MHD_Response* response);
+
 // Answers with the regular file `fd` (taken over and closed) as the request's conditional and Range
 // headers ask: 200, 206, 304 or 416. A body of up to 64 KiB is read at once and sent with the
 // headers; a longer one is streamed from disk in 64 KiB blocks, never held whole in memory.
 MHD_Result QueueFile(MHD_Connection* connection, int fd, const struct stat& info,
                      std::string_view content_type);
+
+// Answers with the HTML file `fd` (taken over and closed; at most kMaxReloadPageBytes) carrying
+// the live reload script, with an entity tag of its own: 200 or 304. A Range is ignored (the whole
+// page is sent), since byte offsets into the file do not match the page sent.
+MHD_Result QueueReloadPage(MHD_Connection* connection, int fd, const struct stat& info,
+                           std::string_view content_type);

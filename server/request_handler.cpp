@@ -8,6 +8,7 @@
 
 #include "server/directory_listing.h"
 #include "server/host_check.h"
+#include "server/live_reload_page.h"
 #include "server/mime_types.h"
 #include "server/open_beneath.h"
 #include "server/replies.h"
@@ -63,8 +64,19 @@ std::optional<std::string> ReadSmallFile(int fd, std::size_t limit) {
     return content;
 }
 
+bool LiveReloadOn(const ServeSettings& settings) {
+    return settings.options.On(ServeOption::kLiveReload);
+}
+
+// An HTML page we wrote or read whole, with the live reload script when that is on.
+MHD_Result QueueHtml(MHD_Connection* connection, const ServeSettings& settings, unsigned status,
+                     std::string_view page) {
+    if (!LiveReloadOn(settings)) return QueueBody(connection, status, page, kHtml);
+    return QueueBody(connection, status, WithReloadScript(page), kHtml);
+}
+
 // The folder's own 404.html, read afresh each time since the user may edit it.
-MHD_Result QueueNotFound(MHD_Connection* connection, int root_fd) {
+MHD_Result QueueNotFound(MHD_Connection* connection, const ServeSettings& settings, int root_fd) {
     std::optional<std::string> page;
     if (root_fd >= 0) {
         const int fd = OpenBeneath(root_fd, {"404.html"});
@@ -73,8 +85,21 @@ MHD_Result QueueNotFound(MHD_Connection* connection, int root_fd) {
             close(fd);
         }
     }
-    if (!page) return QueueStatusPage(connection, MHD_HTTP_NOT_FOUND);
-    return QueueBody(connection, MHD_HTTP_NOT_FOUND, *page, kHtml);
+    if (!page) {
+        if (!LiveReloadOn(settings)) return QueueStatusPage(connection, MHD_HTTP_NOT_FOUND);
+        page = StatusPage(MHD_HTTP_NOT_FOUND);
+    }
+    return QueueHtml(connection, settings, MHD_HTTP_NOT_FOUND, *page);
+}
+
+// A regular file; an HTML page carries the live reload script when that is on.
+MHD_Result QueueServedFile(MHD_Connection* connection, const ServeSettings& settings, int fd,
+                           const struct stat& info, std::string_view content_type) {
+    if (LiveReloadOn(settings) && content_type == kHtml &&
+        static_cast<std::uint64_t>(info.st_size) <= kMaxReloadPageBytes) {
+        return QueueReloadPage(connection, fd, info, content_type);
+    }
+    return QueueFile(connection, fd, info, content_type);
 }
 
 std::string DisplayPath(const std::vector<std::string>& segments) {
@@ -83,7 +108,8 @@ std::string DisplayPath(const std::vector<std::string>& segments) {
     return path;
 }
 
-MHD_Result ServeFolder(MHD_Connection* connection, int root_fd, const RequestTarget& target) {
+MHD_Result ServeFolder(MHD_Connection* connection, const ServeSettings& settings, int root_fd,
+                       const RequestTarget& target) {
     if (!target.directory) {
         std::string location = EncodePath(target.segments, true);
         if (target.query) location += "?" + *target.query;
@@ -96,31 +122,54 @@ MHD_Result ServeFolder(MHD_Connection* connection, int root_fd, const RequestTar
     if (index >= 0) {
         struct stat info {};
         if (fstat(index, &info) == 0 && S_ISREG(info.st_mode)) {
-            return QueueFile(connection, index, info, ContentTypeFor("index.html"));
+            return QueueServedFile(connection, settings, index, info, ContentTypeFor("index.html"));
         }
         close(index);
     }
     const std::string page = RenderListing(DisplayPath(target.segments), target.segments.empty(),
                                            ReadListing(root_fd, target.segments));
-    return QueueBody(connection, MHD_HTTP_OK, page, kHtml);
+    return QueueHtml(connection, settings, MHD_HTTP_OK, page);
 }
 
-MHD_Result ServeTarget(MHD_Connection* connection, int root_fd, const RequestTarget& target) {
+MHD_Result ServeTarget(MHD_Connection* connection, const ServeSettings& settings, int root_fd,
+                       const RequestTarget& target) {
     const int fd = OpenBeneath(root_fd, target.segments);
     struct stat info {};
     if (fd < 0 || fstat(fd, &info) != 0) {
         if (fd >= 0) close(fd);
-        return QueueNotFound(connection, root_fd);
+        return QueueNotFound(connection, settings, root_fd);
     }
     if (S_ISDIR(info.st_mode)) {
         close(fd);
-        return ServeFolder(connection, root_fd, target);
+        return ServeFolder(connection, settings, root_fd, target);
     }
     if (S_ISREG(info.st_mode) && !target.directory) {
-        return QueueFile(connection, fd, info, ContentTypeFor(target.segments.back()));
+        return QueueServedFile(connection, settings, fd, info,
+                               ContentTypeFor(target.segments.back()));
     }
     close(fd);
-    return QueueNotFound(connection, root_fd);
+    return QueueNotFound(connection, settings, root_fd);
+}
+
+// The reserved live reload paths, answered only while live reload is on; otherwise they are
+// ordinary paths of the folder.
+std::optional<MHD_Result> ServeReserved(MHD_Connection* connection, ServeSettings& settings,
+                                        const RequestTarget& target, std::string_view method) {
+    if (!LiveReloadOn(settings) || target.directory || target.segments.size() != 2 ||
+        target.segments[0] != kReservedFolder) {
+        return std::nullopt;
+    }
+    const std::string path = "/" + target.segments[0] + "/" + target.segments[1];
+    if (path == kReloadScriptPath) {
+        return QueueBody(connection, MHD_HTTP_OK, ReloadScript(), "text/javascript; charset=utf-8");
+    }
+    if (path != kReloadStreamPath) return std::nullopt;
+    if (method == MHD_HTTP_METHOD_HEAD) {
+        return QueueBody(connection, MHD_HTTP_OK, "", "text/event-stream; charset=utf-8");
+    }
+    const char* last_id = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Last-Event-ID");
+    return settings.reload_streams.Open(
+        connection, last_id ? std::optional<std::string_view>(last_id) : std::nullopt);
 }
 
 // 0 when the request may be served, otherwise the status that refuses it.
@@ -142,18 +191,19 @@ MHD_Result QueueRefusal(MHD_Connection* connection, unsigned status) {
     return QueueStatusPage(connection, status);
 }
 
-MHD_Result Serve(MHD_Connection* connection, const ServeSettings& settings,
-                 const RequestContext& request) {
+MHD_Result Serve(MHD_Connection* connection, ServeSettings& settings, const RequestContext& request,
+                 std::string_view method) {
     const std::optional<RequestTarget> target = ParseRequestTarget(request.raw_target);
     if (!target) return QueueStatusPage(connection, MHD_HTTP_BAD_REQUEST);
+    if (auto reserved = ServeReserved(connection, settings, *target, method)) return *reserved;
     const auto root = settings.root.Get();
-    if (!root) return QueueNotFound(connection, -1);
-    return ServeTarget(connection, root->fd, *target);
+    if (!root) return QueueNotFound(connection, settings, -1);
+    return ServeTarget(connection, settings, root->fd, *target);
 }
 
 }  // namespace
 
-MHD_Result HandleRequest(MHD_Connection* connection, const ServeSettings& settings,
+MHD_Result HandleRequest(MHD_Connection* connection, ServeSettings& settings,
                          RequestContext& request, std::string_view method, std::string_view version,
                          std::size_t* upload_size) {
     using Stage = RequestContext::Stage;
@@ -172,7 +222,7 @@ MHD_Result HandleRequest(MHD_Connection* connection, const ServeSettings& settin
                 return MHD_YES;
             }
             request.stage = Stage::kAnswered;
-            return Serve(connection, settings, request);
+            return Serve(connection, settings, request, method);
         case Stage::kAnswered:
             *upload_size = 0;
             return MHD_YES;

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "server/reload_streams.h"
 #include "server/root_folder.h"
 #include "server/serve_options.h"
 
@@ -21,14 +22,16 @@ struct ServeSettings {
         : root(std::move(root_path)), max_target_bytes(max_target), options(switches) {}
     RootFolder root;  // the served folder, by its UTF-8 path
     std::size_t max_target_bytes;
-    const ServeOptions& options;  // the server object's, switched while serving
+    const ServeOptions& options;   // the server object's, switched while serving
+    ReloadStreams reload_streams;  // the live reload connections
 };
 
 // MHD's access handler for one request, called once its headers have arrived and again for each
 // piece of body. A request that is refused (target too long, bad Host, another method) is answered
 // at once, which makes MHD close the connection afterwards; an acceptable one is answered once any
 // body has been read and dropped, keeping the connection alive: a file, an index.html, a folder
-// listing, a redirect to the folder's URL with '/', or the folder's 404.html.
-MHD_Result HandleRequest(MHD_Connection* connection, const ServeSettings& settings,
+// listing, a redirect to the folder's URL with '/', or the folder's 404.html. While live reload is
+// on, HTML answers carry its script and the reserved folder answers the script and event stream.
+MHD_Result HandleRequest(MHD_Connection* connection, ServeSettings& settings,
                          RequestContext& request, std::string_view method, std::string_view version,
                          std::size_t* upload_size);
