@@ -30,6 +30,7 @@ std::string Join(const std::string& folder, std::string_view name) {
 }
 
 bool IsBeneath(const std::string& path, const std::string& folder) {
+    if (folder.empty()) return true;
     return path == folder ||
            (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
             path[folder.size()] == '/');
@@ -87,6 +88,25 @@ class Watches {
 
     void Forget(int wd) { folders_.erase(wd); }
 
+    // Watches the folder holding the root for the root's name, so that a root that is deleted and
+    // made again, or replaced by a rename (as site generators do), is watched again.
+    void WatchParent() {
+        std::string root = root_;
+        while (root.size() > 1 && root.back() == '/') root.pop_back();
+        const auto slash = root.rfind('/');
+        if (slash == std::string::npos) return;
+        root_name_ = root.substr(slash + 1);
+        const std::string parent = slash == 0 ? "/" : root.substr(0, slash);
+        parent_wd_ = inotify_add_watch(fd_, parent.c_str(), IN_CREATE | IN_MOVED_TO | IN_ONLYDIR);
+    }
+
+    // True for an event of the parent's watch that brings a folder of the root's name.
+    bool IsNewRoot(const inotify_event& event) const {
+        return event.wd == parent_wd_ && (event.mask & IN_ISDIR) && event.len > 0 &&
+               root_name_ == event.name;
+    }
+    bool IsParent(int wd) const { return wd == parent_wd_; }
+
     const std::string* FolderOf(int wd) const {
         const auto it = folders_.find(wd);
         return it == folders_.end() ? nullptr : &it->second;
@@ -96,6 +116,8 @@ class Watches {
     const int fd_;
     const std::string root_;
     std::unordered_map<int, std::string> folders_;  // watch descriptor -> relative path
+    int parent_wd_ = -1;
+    std::string root_name_;
     bool warned_ = false;
 };
 
@@ -126,6 +148,7 @@ void ChangeWatcher::Run() {
         return;
     }
     Watches watches(fd, root_);
+    watches.WatchParent();
     watches.AddTree("");
 
     std::vector<std::string> batch;
@@ -166,6 +189,14 @@ void ChangeWatcher::Run() {
                         watches.Forget(event->wd);
                         continue;
                     }
+                    if (watches.IsParent(event->wd)) {
+                        if (watches.IsNewRoot(*event)) {
+                            watches.RemoveTree("");
+                            watches.AddTree("");
+                            note("");
+                        }
+                        continue;
+                    }
                     const std::string* folder = watches.FolderOf(event->wd);
                     if (!folder) continue;
                     const std::string_view name = event->len ? event->name : "";
@@ -173,6 +204,8 @@ void ChangeWatcher::Run() {
                         // The folder itself: only the root going away matters; a subfolder's
                         // removal is reported by its parent.
                         if (folder->empty() && (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF))) {
+                            // Moved away, the old folder is no longer the site.
+                            if (event->mask & IN_MOVE_SELF) watches.RemoveTree("");
                             note("");
                         }
                         continue;

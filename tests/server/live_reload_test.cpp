@@ -1,10 +1,14 @@
 // Live reload over real HTTP: the script in HTML answers, the event stream and what reaches it.
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -354,6 +358,43 @@ TEST_F(LiveReloadTest, FoldersCreatedWhileWatchingAreWatched) {
     EXPECT_EQ(*inner, (ServerEvent{"reload", "box/inner/page.html"}));
 }
 
+// Waits for an event naming `data`, letting others pass.
+bool SeesChangeOf(EventStream& page, const std::string& data) {
+    while (const auto event = page.Next(kEventLimit)) {
+        if (event->data == data) return true;
+    }
+    return false;
+}
+
+TEST_F(LiveReloadTest, ARootReplacedWhileWatchingIsWatchedAgain) {
+    EventStream page(port_);
+    ASSERT_TRUE(page.Opened());
+    std::this_thread::sleep_for(200ms);
+
+    // Renamed away and a new folder put in its place.
+    ASSERT_EQ(std::rename(site_.root().c_str(), (site_.outside() + "/old").c_str()), 0);
+    ASSERT_EQ(mkdir(site_.root().c_str(), 0755), 0);
+    EXPECT_TRUE(SeesChangeOf(page, "/"));
+    page.Collect(kSettle);
+    site_.Write("fresh.html", "fresh");
+    EXPECT_TRUE(SeesChangeOf(page, "fresh.html"));
+    page.Collect(kSettle);
+    // The old folder is not the site any more.
+    std::ofstream(site_.outside() + "/old/index.html") << "stale";
+    site_.Write("marker.html", "x");
+    const auto next = page.Next(kEventLimit);
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->data, "marker.html");
+
+    // Deleted and made again.
+    std::filesystem::remove_all(site_.root());
+    ASSERT_EQ(mkdir(site_.root().c_str(), 0755), 0);
+    EXPECT_TRUE(SeesChangeOf(page, "/"));
+    page.Collect(kSettle);
+    site_.Write("again.html", "again");
+    EXPECT_TRUE(SeesChangeOf(page, "again.html"));
+}
+
 TEST_F(LiveReloadTest, TheProgramsOwnWritesMakeNoEvent) {
     site_.Write("Config.web", "[Config]\r\nPort=8080\r\n");
     EventStream page(port_);
@@ -423,6 +464,84 @@ TEST(LiveReloadStreams, OutliveTheIdleTimeout) {
     const auto event = page.Next(kEventLimit);
     ASSERT_TRUE(event);
     EXPECT_EQ(*event, (ServerEvent{"reload", "index.html"}));
+}
+
+// Runs in a child process: a user namespace of its own where at most `watches` folders can be
+// watched, a server with live reload on the folder, its port written to `port_out`; serves until
+// `hold` reaches end of file.
+[[noreturn]] void ServeWithFewWatches(const std::string& root, int watches, int port_out,
+                                      int hold) {
+    const auto write_text = [](const char* path, const std::string& text) {
+        std::ofstream(path) << text;
+    };
+    const std::string uid = std::to_string(getuid());
+    const std::string gid = std::to_string(getgid());
+    if (unshare(CLONE_NEWUSER) != 0) _exit(3);
+    write_text("/proc/self/setgroups", "deny");
+    write_text("/proc/self/uid_map", "0 " + uid + " 1");
+    write_text("/proc/self/gid_map", "0 " + gid + " 1");
+    write_text("/proc/sys/user/max_inotify_watches", std::to_string(watches));
+    {
+        JHTTPServer server;
+        server.Init(root);
+        server.SetOption(ServeOption::kLiveReload, true);
+        const int port = StartOnFreePort(server);
+        if (write(port_out, &port, sizeof port) != sizeof port) _exit(4);
+        char byte;
+        while (read(hold, &byte, 1) > 0) {
+        }
+    }
+    _exit(0);
+}
+
+TEST(LiveReloadWatchLimit, ServingGoesOnWatchedFoldersReloadAndStderrSaysSo) {
+    TestSite site;
+    site.Write("index.html", "<p>home</p>");
+    for (int i = 0; i < 12; ++i) site.Write("folder" + std::to_string(i) + "/page.html", "page");
+    int port_pipe[2];
+    int hold_pipe[2];
+    int error_pipe[2];
+    ASSERT_EQ(pipe2(port_pipe, O_CLOEXEC), 0);
+    ASSERT_EQ(pipe2(hold_pipe, O_CLOEXEC), 0);
+    ASSERT_EQ(pipe2(error_pipe, O_CLOEXEC), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        dup2(error_pipe[1], STDERR_FILENO);
+        close(hold_pipe[1]);
+        // The root and three of its twelve folders.
+        ServeWithFewWatches(site.root(), 4, port_pipe[1], hold_pipe[0]);
+    }
+    close(port_pipe[1]);
+    close(hold_pipe[0]);
+    close(error_pipe[1]);
+    int port = 0;
+    const bool started = read(port_pipe[0], &port, sizeof port) == sizeof port && port != 0;
+    close(port_pipe[0]);
+
+    if (started) {
+        EXPECT_EQ(Get(port, "/folder11/page.html").body,
+                  "page<script src=\"/.site-launcher/live-reload.js\"></script>");
+        EventStream page(port);
+        EXPECT_TRUE(page.Opened());
+        std::this_thread::sleep_for(300ms);
+        site.Write("index.html", "<p>changed</p>");
+        const auto event = page.Next(kEventLimit);
+        EXPECT_TRUE(event && *event == (ServerEvent{"reload", "index.html"}));
+    }
+    close(hold_pipe[1]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    std::string errors;
+    char chunk[4096];
+    for (ssize_t got; (got = read(error_pipe[0], chunk, sizeof chunk)) > 0;) {
+        errors.append(chunk, static_cast<std::size_t>(got));
+    }
+    close(error_pipe[0]);
+    ASSERT_TRUE(started) << "the server did not start: " << errors;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_NE(errors.find("max_user_watches"), std::string::npos) << errors;
+    EXPECT_EQ(errors.find('\n'), errors.size() - 1) << "one line: " << errors;
 }
 
 }  // namespace
