@@ -38,7 +38,8 @@ MHD_Result QueueFile(MHD_Connection* connection, int fd, const struct stat& info
                      std::string_view content_type);
 
 // Answers with the HTML file `fd` (taken over and closed; at most kMaxReloadPageBytes) carrying
-// the live reload script, with an entity tag of its own: 200 or 304. A Range is ignored (the whole
-// page is sent), since byte offsets into the file do not match the page sent.
+// the live reload script, with an entity tag of its own: 200, or 304 when If-None-Match holds that
+// tag. A Range is ignored (the whole page is sent), since byte offsets into the file do not match
+// the page sent.
 MHD_Result QueueReloadPage(MHD_Connection* connection, int fd, const struct stat& info,
                            std::string_view content_type);

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "server/store_map.h"
 #include "tests/server/served_site.h"
 
 namespace {
@@ -245,6 +246,22 @@ TEST_F(LiveReloadBrowserTest, StylesheetChangesApplyInPlaceAndPageChangesReload)
         reports.WaitFor([](const std::string& r) { return Field(r, "text") == "second text"; });
     ASSERT_TRUE(rewritten) << "the new text never showed; last: " << reports.Last();
     EXPECT_EQ(Field(*rewritten, "color"), "rgb(0, 0, 255)");
+
+    // The site is stopped, the page edited meanwhile, the site started again: the page
+    // reconnects and shows the edit.
+    ASSERT_TRUE(server_.Stop());
+    WritePage("third text");
+    std::this_thread::sleep_for(2s);
+    ASSERT_TRUE(server_.Start(*CreateStoreMap("port", port_), false));
+    const auto reconnected =
+        reports.WaitFor([](const std::string& r) { return Field(r, "text") == "third text"; });
+    ASSERT_TRUE(reconnected) << "the page did not come back; last: " << reports.Last();
+
+    WritePage("fourth text");
+    EXPECT_TRUE(reports.WaitFor([](const std::string& r) {
+        return Field(r, "text") == "fourth text";
+    })) << "no reload after the restart; last: "
+        << reports.Last();
 }
 
 }  // namespace

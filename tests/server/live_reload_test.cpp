@@ -119,6 +119,16 @@ TEST_F(LiveReloadTest, OtherTypesAreSentByteForByte) {
     }
 }
 
+TEST_F(LiveReloadTest, VeryLargePagesAreSentAsTheyAre) {
+    std::string html = "<body>";
+    html.resize(8 * 1024 * 1024 + 1, 'x');
+    html.replace(html.size() - 7, 7, "</body>");
+    site_.Write("large.html", html);
+    const HttpResponse got = Get(port_, "/large.html");
+    EXPECT_EQ(got.status, 200);
+    EXPECT_TRUE(got.body == html) << "the large page was changed";
+}
+
 TEST_F(LiveReloadTest, RevalidationAndRangesFollowThePageSent) {
     const std::string html = "<!DOCTYPE html><body><p>page</p></body>";
     site_.Write("page.html", html);
@@ -144,6 +154,13 @@ TEST_F(LiveReloadTest, RevalidationAndRangesFollowThePageSent) {
     EXPECT_EQ(ranged.status, 200);
     EXPECT_EQ(ranged.body, page.body);
     EXPECT_EQ(ranged.Header("Content-Range"), std::nullopt);
+
+    // A date alone may stand for the plain file the browser holds: the page is sent.
+    const HttpResponse dated =
+        Get(port_, "/page.html",
+            "If-Modified-Since: " + page.Header("Last-Modified").value_or("") + "\r\n");
+    EXPECT_EQ(dated.status, 200);
+    EXPECT_EQ(dated.body, page.body);
 
     // Editing the page changes its tag.
     site_.Write("page.html", html + "<!-- edited -->");
