@@ -226,6 +226,33 @@ TEST_F(LiveReloadTest, ReservedPathsAreOrdinaryWhileTheOptionIsOff) {
 
 // ---- What reaches the event stream ----
 
+// Waits for an event naming `data`, letting others pass.
+bool SeesChangeOf(EventStream& page, const std::string& data) {
+    while (const auto event = page.Next(kEventLimit)) {
+        if (event->data == data) return true;
+    }
+    return false;
+}
+
+// The first event after writing `relative` again and again until one comes: the watcher starts
+// on its own thread, and a write before its first walk of the folder is not seen.
+std::optional<ServerEvent> FirstEventOfRewrites(const TestSite& site, EventStream& page,
+                                                const std::string& relative) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        site.Write(relative, "written " + std::to_string(attempt));
+        if (auto event = page.Next(500ms)) return event;
+    }
+    return std::nullopt;
+}
+
+// Returns once the watcher has walked the folder and its reports have settled.
+void WaitUntilWatched(const TestSite& site, EventStream& page) {
+    const auto event = FirstEventOfRewrites(site, page, "watching.txt");
+    ASSERT_TRUE(event) << "the folder is not watched";
+    EXPECT_EQ(event->data, "watching.txt");
+    page.Collect(kSettle);
+}
+
 // A change to the folder and the one event it must cause.
 struct ChangeCase {
     std::string name;
@@ -260,8 +287,7 @@ TEST_P(ChangeEventTest, OneSaveMakesExactlyOneEvent) {
     SetLiveReload(true);
     EventStream page(port_);
     ASSERT_TRUE(page.Opened());
-    // The watcher starts with the option; give its first walk of the folder a moment.
-    std::this_thread::sleep_for(200ms);
+    WaitUntilWatched(site_, page);
 
     c.change(site_);
     const auto first = page.Next(kEventLimit);
@@ -348,7 +374,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(LiveReloadTest, FoldersCreatedWhileWatchingAreWatched) {
     EventStream page(port_);
     ASSERT_TRUE(page.Opened());
-    std::this_thread::sleep_for(200ms);
+    WaitUntilWatched(site_, page);
     site_.MakeFolder("new");
     const auto made = page.Next(kEventLimit);
     ASSERT_TRUE(made);
@@ -375,18 +401,10 @@ TEST_F(LiveReloadTest, FoldersCreatedWhileWatchingAreWatched) {
     EXPECT_EQ(*inner, (ServerEvent{"reload", "box/inner/page.html"}));
 }
 
-// Waits for an event naming `data`, letting others pass.
-bool SeesChangeOf(EventStream& page, const std::string& data) {
-    while (const auto event = page.Next(kEventLimit)) {
-        if (event->data == data) return true;
-    }
-    return false;
-}
-
 TEST_F(LiveReloadTest, ARootReplacedWhileWatchingIsWatchedAgain) {
     EventStream page(port_);
     ASSERT_TRUE(page.Opened());
-    std::this_thread::sleep_for(200ms);
+    WaitUntilWatched(site_, page);
 
     // Renamed away and a new folder put in its place.
     ASSERT_EQ(std::rename(site_.root().c_str(), (site_.outside() + "/old").c_str()), 0);
@@ -416,7 +434,7 @@ TEST_F(LiveReloadTest, TheProgramsOwnWritesMakeNoEvent) {
     site_.Write("Config.web", "[Config]\r\nPort=8080\r\n");
     EventStream page(port_);
     ASSERT_TRUE(page.Opened());
-    std::this_thread::sleep_for(200ms);
+    WaitUntilWatched(site_, page);
     // As the launcher writes them: a temporary file beside the target, renamed over it.
     ASSERT_TRUE(site::write_whole_file(site_.PathOf("404.html"), "<p>fresh missing page</p>"));
     ASSERT_TRUE(site::write_setting(site_.PathOf("Config.web"), "Config", "Port", "8080"));
@@ -433,7 +451,7 @@ TEST_F(LiveReloadTest, AReconnectingPageThatMissedChangesReloads) {
     {
         EventStream page(port_);
         ASSERT_TRUE(page.Opened());
-        std::this_thread::sleep_for(200ms);
+        WaitUntilWatched(site_, page);
         site_.Write("a.html", "a");
         ASSERT_TRUE(page.Next(kEventLimit));
     }
@@ -452,9 +470,7 @@ TEST_F(LiveReloadTest, SwitchingTheOptionStartsAndStopsEvents) {
     site_.Write("while-off.html", "x");
     std::this_thread::sleep_for(600ms);
     SetLiveReload(true);
-    std::this_thread::sleep_for(200ms);
-    site_.Write("while-on.html", "x");
-    const auto first = page.Next(kEventLimit);
+    const auto first = FirstEventOfRewrites(site_, page, "while-on.html");
     ASSERT_TRUE(first);
     EXPECT_EQ(first->data, "while-on.html");
 }
@@ -477,8 +493,7 @@ TEST(LiveReloadStreams, OutliveTheIdleTimeout) {
     ASSERT_TRUE(page.Opened());
     // Three idle timeouts pass; the page is still connected.
     std::this_thread::sleep_for(3500ms);
-    site.Write("index.html", "y");
-    const auto event = page.Next(kEventLimit);
+    const auto event = FirstEventOfRewrites(site, page, "index.html");
     ASSERT_TRUE(event);
     EXPECT_EQ(*event, (ServerEvent{"reload", "index.html"}));
 }
@@ -541,9 +556,7 @@ TEST(LiveReloadWatchLimit, ServingGoesOnWatchedFoldersReloadAndStderrSaysSo) {
                   "page<script src=\"/.site-launcher/live-reload.js\"></script>");
         EventStream page(port);
         EXPECT_TRUE(page.Opened());
-        std::this_thread::sleep_for(300ms);
-        site.Write("index.html", "<p>changed</p>");
-        const auto event = page.Next(kEventLimit);
+        const auto event = FirstEventOfRewrites(site, page, "index.html");
         EXPECT_TRUE(event && *event == (ServerEvent{"reload", "index.html"}));
     }
     close(hold_pipe[1]);
