@@ -16,6 +16,10 @@ struct ReloadStreams::Stream {
 
 namespace {
 
+// A page that reads nothing (a frozen tab) gets no more than this queued; what is queued already
+// reloads it once it reads again.
+constexpr std::size_t kMaxPending = 64 * 1024;
+
 // A browser waits this long before reconnecting after the site was stopped.
 constexpr std::string_view kRetry = "retry: 1000\n";
 
@@ -94,7 +98,7 @@ void ReloadStreams::Append(std::string_view text) {
     {
         const std::lock_guard lock(mutex_);
         for (Stream* stream : streams_) {
-            stream->pending.append(text);
+            if (stream->pending.size() < kMaxPending) stream->pending.append(text);
             if (stream->suspended) {
                 stream->suspended = false;
                 to_resume.push_back(stream->connection);
