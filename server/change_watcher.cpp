@@ -45,7 +45,10 @@ class Watches {
     // (after a rename).
     void AddTree(const std::string& relative) {
         const std::string full = Join(root_, relative);
-        const int wd = inotify_add_watch(fd_, full.c_str(), kFolderMask);
+        // The root may be a link to the folder served (as it is served); links below it are not
+        // followed.
+        const std::uint32_t mask = relative.empty() ? kFolderMask & ~IN_DONT_FOLLOW : kFolderMask;
+        const int wd = inotify_add_watch(fd_, full.c_str(), mask);
         if (wd < 0) {
             if (errno == ENOSPC && !warned_) {
                 warned_ = true;
@@ -182,6 +185,8 @@ void ChangeWatcher::Run() {
                     const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
                     at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
                     if (event->mask & IN_Q_OVERFLOW) {
+                        // Events were lost, folders made meanwhile among them: walk again.
+                        watches.AddTree("");
                         note("");
                         continue;
                     }

@@ -430,6 +430,23 @@ TEST_F(LiveReloadTest, ARootReplacedWhileWatchingIsWatchedAgain) {
     EXPECT_TRUE(SeesChangeOf(page, "again.html"));
 }
 
+TEST(LiveReloadRoot, ALinkToTheFolderIsWatchedThrough) {
+    TestSite site;
+    site.Write("index.html", "x");
+    const std::string link = site.outside() + "/link to root";
+    ASSERT_EQ(symlink(site.root().c_str(), link.c_str()), 0);
+    JHTTPServer server;
+    server.Init(link);
+    server.SetOption(ServeOption::kLiveReload, true);
+    const int port = StartOnFreePort(server);
+    ASSERT_NE(port, 0);
+    EventStream page(port);
+    ASSERT_TRUE(page.Opened());
+    const auto event = FirstEventOfRewrites(site, page, "index.html");
+    ASSERT_TRUE(event);
+    EXPECT_EQ(*event, (ServerEvent{"reload", "index.html"}));
+}
+
 TEST_F(LiveReloadTest, TheProgramsOwnWritesMakeNoEvent) {
     site_.Write("Config.web", "[Config]\r\nPort=8080\r\n");
     EventStream page(port_);
