@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "server/listener.h"
+#include "server/live_reload.h"
 #include "server/request_handler.h"
 #include "server/server_config.h"
 #include "server/store_map.h"
@@ -67,7 +68,7 @@ MHD_Result Answer(void* cls, MHD_Connection* connection, const char*, const char
                   const char* version, const char*, size_t* upload_size, void** context) {
     auto* request = static_cast<RequestContext*>(*context);
     if (!request) return MHD_NO;
-    return HandleRequest(connection, *static_cast<const ServeSettings*>(cls), *request,
+    return HandleRequest(connection, *static_cast<ServeSettings*>(cls), *request,
                          method ? method : "", version ? version : "", upload_size);
 }
 
@@ -103,7 +104,19 @@ struct JHTTPServer::Impl {
     ServerConfig defaults;
     std::unique_ptr<ServeSettings> serving;  // read by the workers while running
     MHD_Daemon* daemon = nullptr;
-    std::atomic<bool> starting{false};  // read by LogStartMessage on any of MHD's threads
+    std::atomic<bool> starting{false};        // read by LogStartMessage on any of MHD's threads
+    std::unique_ptr<LiveReload> live_reload;  // while running with live reload on
+
+    // Watches the served folder exactly while the server runs with live reload on.
+    void MatchLiveReload() {
+        const bool wanted = daemon && options.On(ServeOption::kLiveReload);
+        if (wanted && !live_reload) {
+            live_reload =
+                std::make_unique<LiveReload>(serving->root.path(), serving->reload_streams);
+        } else if (!wanted) {
+            live_reload.reset();
+        }
+    }
 };
 
 JHTTPServer::JHTTPServer() : impl_(std::make_unique<Impl>()) {}
@@ -141,14 +154,16 @@ bool JHTTPServer::Start(const JMap& map, bool /*edit_mode*/) {
         impl_->starting = true;
         // The logger comes first, so that it also hears about the options after it.
         daemon = MHD_start_daemon(
-            MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC | MHD_USE_ERROR_LOG, 0, nullptr, nullptr,
-            &Answer, serving.get(), MHD_OPTION_EXTERNAL_LOGGER, &LogStartMessage, &impl_->starting,
-            MHD_OPTION_LISTEN_SOCKET, handed.get(), MHD_OPTION_THREAD_POOL_SIZE,
-            WorkerCount(config), MHD_OPTION_CONNECTION_TIMEOUT, config.idle_timeout_seconds,
-            MHD_OPTION_CONNECTION_LIMIT, ConnectionLimit(), MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-            config.connection_memory_bytes, MHD_OPTION_URI_LOG_CALLBACK, &RememberTarget, nullptr,
-            MHD_OPTION_NOTIFY_COMPLETED, &ForgetRequest, nullptr, MHD_OPTION_UNESCAPE_CALLBACK,
-            &KeepEscapes, nullptr, MHD_OPTION_END);
+            MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC | MHD_USE_ERROR_LOG |
+                MHD_ALLOW_SUSPEND_RESUME,
+            0, nullptr, nullptr, &Answer, serving.get(), MHD_OPTION_EXTERNAL_LOGGER,
+            &LogStartMessage, &impl_->starting, MHD_OPTION_LISTEN_SOCKET, handed.get(),
+            MHD_OPTION_THREAD_POOL_SIZE, WorkerCount(config), MHD_OPTION_CONNECTION_TIMEOUT,
+            config.idle_timeout_seconds, MHD_OPTION_CONNECTION_LIMIT, ConnectionLimit(),
+            MHD_OPTION_CONNECTION_MEMORY_LIMIT, config.connection_memory_bytes,
+            MHD_OPTION_URI_LOG_CALLBACK, &RememberTarget, nullptr, MHD_OPTION_NOTIFY_COMPLETED,
+            &ForgetRequest, nullptr, MHD_OPTION_UNESCAPE_CALLBACK, &KeepEscapes, nullptr,
+            MHD_OPTION_END);
         impl_->starting = false;
         if (daemon) {
             handed.release();
@@ -163,17 +178,25 @@ bool JHTTPServer::Start(const JMap& map, bool /*edit_mode*/) {
     }
     impl_->serving = std::move(serving);
     impl_->daemon = daemon;
+    impl_->MatchLiveReload();
     return true;
 }
 
 bool JHTTPServer::Stop() {
     if (!impl_->daemon) return false;
+    impl_->live_reload.reset();
+    // MHD must not find a suspended connection when it stops: every reload stream is resumed
+    // and ended first, and the daemon then closes them with the rest, without waiting for them.
+    impl_->serving->reload_streams.Close();
     MHD_stop_daemon(impl_->daemon);
     impl_->daemon = nullptr;
     impl_->serving.reset();
     return true;
 }
 
-void JHTTPServer::SetOption(ServeOption option, bool on) { impl_->options.Set(option, on); }
+void JHTTPServer::SetOption(ServeOption option, bool on) {
+    impl_->options.Set(option, on);
+    if (option == ServeOption::kLiveReload) impl_->MatchLiveReload();
+}
 
 bool JHTTPServer::OptionOn(ServeOption option) const { return impl_->options.On(option); }

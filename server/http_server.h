@@ -35,8 +35,9 @@ class JHTTPServer {
     // Closes the listener and every open connection at once. False when it was not running.
     bool Stop();
 
-    // Turns an option on or off. Options about answers take effect with the next request; where
-    // the server listens is decided at the next Start.
+    // Turns an option on or off. Options about answers take effect with the next request (live
+    // reload starts or stops watching the folder at once); where the server listens is decided
+    // at the next Start.
     void SetOption(ServeOption option, bool on);
     bool OptionOn(ServeOption option) const;
 

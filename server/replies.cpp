@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "server/answer_headers.h"
+#include "server/live_reload_page.h"
 #include "server/validators.h"
 
 namespace {
@@ -17,15 +18,6 @@ void AddCommonHeaders(MHD_Response* response) {
     MHD_add_response_header(response, MHD_HTTP_HEADER_SERVER, kServerName);
     MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
     MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-cache");
-}
-
-MHD_Result QueueAndRelease(MHD_Connection* connection, unsigned status, MHD_Response* response) {
-    if (!response) return MHD_NO;
-    AddCommonHeaders(response);
-    AnswerHeaders::AddTo(response);
-    const MHD_Result queued = MHD_queue_response(connection, status, response);
-    MHD_destroy_response(response);
-    return queued;
 }
 
 std::optional<std::string_view> RequestHeader(MHD_Connection* connection, const char* name) {
@@ -103,6 +95,15 @@ std::string TagForCoding(std::string tag, std::string_view coding) {
 
 }  // namespace
 
+MHD_Result QueueResponse(MHD_Connection* connection, unsigned status, MHD_Response* response) {
+    if (!response) return MHD_NO;
+    AddCommonHeaders(response);
+    AnswerHeaders::AddTo(response);
+    const MHD_Result queued = MHD_queue_response(connection, status, response);
+    MHD_destroy_response(response);
+    return queued;
+}
+
 MHD_Result QueueBody(MHD_Connection* connection, unsigned status, std::string_view body,
                      std::string_view content_type, std::initializer_list<ExtraHeader> extra) {
     MHD_Response* response = MHD_create_response_from_buffer(
@@ -113,17 +114,19 @@ MHD_Result QueueBody(MHD_Connection* connection, unsigned status, std::string_vi
     for (const auto& header : extra) {
         MHD_add_response_header(response, header.name, header.value.c_str());
     }
-    return QueueAndRelease(connection, status, response);
+    return QueueResponse(connection, status, response);
+}
+
+std::string StatusPage(unsigned status) {
+    const char* reason = MHD_get_reason_phrase_for(status);
+    const std::string title = std::to_string(status) + " " + reason;
+    return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + title +
+           "</title></head>\n<body><h1>" + title + "</h1></body></html>\n";
 }
 
 MHD_Result QueueStatusPage(MHD_Connection* connection, unsigned status,
                            std::initializer_list<ExtraHeader> extra) {
-    const char* reason = MHD_get_reason_phrase_for(status);
-    const std::string title = std::to_string(status) + " " + reason;
-    const std::string page = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" +
-                             title + "</title></head>\n<body><h1>" + title +
-                             "</h1></body></html>\n";
-    return QueueBody(connection, status, page, "text/html; charset=utf-8", extra);
+    return QueueBody(connection, status, StatusPage(status), "text/html; charset=utf-8", extra);
 }
 
 MHD_Result QueueEmpty(MHD_Connection* connection, unsigned status,
@@ -133,7 +136,7 @@ MHD_Result QueueEmpty(MHD_Connection* connection, unsigned status,
     for (const auto& header : extra) {
         MHD_add_response_header(response, header.name, header.value.c_str());
     }
-    return QueueAndRelease(connection, status, response);
+    return QueueResponse(connection, status, response);
 }
 
 MHD_Result QueueFile(MHD_Connection* connection, UniqueFd&& fd, const struct stat& info,
@@ -169,5 +172,41 @@ MHD_Result QueueFile(MHD_Connection* connection, UniqueFd&& fd, const struct sta
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_RANGE,
                                 plan.content_range.c_str());
     }
-    return QueueAndRelease(connection, plan.status, response);
+    return QueueResponse(connection, plan.status, response);
+}
+
+MHD_Result QueueReloadPage(MHD_Connection* connection, UniqueFd&& fd, const struct stat& info,
+                           std::string_view content_type) {
+    std::string html(static_cast<std::size_t>(info.st_size), '\0');
+    std::size_t done = 0;
+    while (done < html.size()) {
+        const ssize_t got =
+            pread(fd.get(), html.data() + done, html.size() - done, static_cast<off_t>(done));
+        if (got <= 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    fd.reset();
+    html.resize(done);  // a file that shrank meanwhile is sent as it was read
+    const std::string etag = ReloadPageETag(MakeETag(info));
+    // Revalidated by the tag alone: a date matches the plain file a browser may hold as well.
+    const FilePlan plan =
+        PlanFileResponse({html.size(), info.st_mtim.tv_sec, etag},
+                         {RequestHeader(connection, MHD_HTTP_HEADER_IF_NONE_MATCH), std::nullopt});
+    MHD_Response* response = nullptr;
+    if (plan.status == MHD_HTTP_NOT_MODIFIED) {
+        response = EmptyResponse();
+    } else {
+        const std::string page = WithReloadScript(html);
+        response = MHD_create_response_from_buffer(page.size(), const_cast<char*>(page.data()),
+                                                   MHD_RESPMEM_MUST_COPY);
+        if (response) {
+            MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE,
+                                    std::string(content_type).c_str());
+        }
+    }
+    if (!response) return QueueStatusPage(connection, MHD_HTTP_INTERNAL_SERVER_ERROR);
+    MHD_add_response_header(response, MHD_HTTP_HEADER_ETAG, etag.c_str());
+    MHD_add_response_header(response, MHD_HTTP_HEADER_LAST_MODIFIED,
+                            FormatHttpDate(info.st_mtim.tv_sec).c_str());
+    return QueueResponse(connection, plan.status, response);
 }

@@ -26,6 +26,12 @@ MHD_Result QueueBody(MHD_Connection* connection, unsigned status, std::string_vi
 MHD_Result QueueStatusPage(MHD_Connection* connection, unsigned status,
                            std::initializer_list<ExtraHeader> extra = {});
 
+// That page's HTML.
+std::string StatusPage(unsigned status);
+
+// Queues `response` (taken over) with the headers every answer carries.
+MHD_Result QueueResponse(MHD_Connection* connection, unsigned status, MHD_Response* response);
+
 // Answers `status` without a body.
 MHD_Result QueueEmpty(MHD_Connection* connection, unsigned status,
                       std::initializer_list<ExtraHeader> extra = {});
@@ -37,3 +43,10 @@ MHD_Result QueueEmpty(MHD_Connection* connection, unsigned status,
 // names it too, so that each coding of a file has a tag of its own.
 MHD_Result QueueFile(MHD_Connection* connection, UniqueFd&& fd, const struct stat& info,
                      std::string_view content_type, std::string_view content_encoding = {});
+
+// Answers with the HTML file `fd` (taken over; at most kMaxReloadPageBytes) carrying the live
+// reload script, with an entity tag of its own: 200, or 304 when If-None-Match holds that tag. A
+// Range is ignored (the whole page is sent), since byte offsets into the file do not match the
+// page sent.
+MHD_Result QueueReloadPage(MHD_Connection* connection, UniqueFd&& fd, const struct stat& info,
+                           std::string_view content_type);

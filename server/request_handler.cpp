@@ -11,6 +11,8 @@
 #include "server/cors.h"
 #include "server/directory_listing.h"
 #include "server/host_check.h"
+#include "server/live_reload_page.h"
+#include "server/mime_types.h"
 #include "server/open_beneath.h"
 #include "server/precompressed.h"
 #include "server/replies.h"
@@ -72,16 +74,53 @@ std::optional<std::string> ReadSmallFile(int fd, std::size_t limit) {
     return content;
 }
 
+bool LiveReloadOn(const ServeSettings& settings) {
+    return settings.options.On(ServeOption::kLiveReload);
+}
+
+// An HTML page we wrote or read whole, with the live reload script when that is on.
+MHD_Result QueueHtml(MHD_Connection* connection, const ServeSettings& settings, unsigned status,
+                     std::string_view page) {
+    if (!LiveReloadOn(settings)) return QueueBody(connection, status, page, kHtml);
+    return QueueBody(connection, status, WithReloadScript(page), kHtml);
+}
+
 // The folder's own 404.html, read afresh each time since the user may edit it.
-MHD_Result QueueNotFound(MHD_Connection* connection, int root_fd) {
+MHD_Result QueueNotFound(MHD_Connection* connection, const ServeSettings& settings, int root_fd) {
     std::optional<std::string> page;
     if (root_fd >= 0) {
         if (const UniqueFd fd = OpenBeneath(root_fd, {"404.html"})) {
             page = ReadSmallFile(fd.get(), kMaxNotFoundPageBytes);
         }
     }
-    if (!page) return QueueStatusPage(connection, MHD_HTTP_NOT_FOUND);
-    return QueueBody(connection, MHD_HTTP_NOT_FOUND, *page, kHtml);
+    if (!page) {
+        if (!LiveReloadOn(settings)) return QueueStatusPage(connection, MHD_HTTP_NOT_FOUND);
+        page = StatusPage(MHD_HTTP_NOT_FOUND);
+    }
+    return QueueHtml(connection, settings, MHD_HTTP_NOT_FOUND, *page);
+}
+
+// A regular file at `segments`: an HTML page carries the live reload script when that is on (sent
+// from the plain file, whatever compressed copies lie beside it); anything else may be sent as a
+// compressed copy.
+MHD_Result QueueServedFile(MHD_Connection* connection, const ServeSettings& settings, int root_fd,
+                           const std::vector<std::string>& segments, UniqueFd&& fd,
+                           const struct stat& info) {
+    const std::string_view content_type = ContentTypeFor(segments.back());
+    if (LiveReloadOn(settings) && content_type == kHtml &&
+        static_cast<std::uint64_t>(info.st_size) <= kMaxReloadPageBytes) {
+        return QueueReloadPage(connection, std::move(fd), info, content_type);
+    }
+    return QueueStoredFile(connection, root_fd, segments, std::move(fd), info);
+}
+
+// The regular file at `index_path` (a folder's index.html), when there is one.
+std::optional<MHD_Result> QueueIndexPage(MHD_Connection* connection, const ServeSettings& settings,
+                                         int root_fd, const std::vector<std::string>& index_path) {
+    UniqueFd index = OpenBeneath(root_fd, index_path);
+    struct stat info {};
+    if (!index || fstat(index.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    return QueueServedFile(connection, settings, root_fd, index_path, std::move(index), info);
 }
 
 std::string DisplayPath(const std::vector<std::string>& segments) {
@@ -90,7 +129,8 @@ std::string DisplayPath(const std::vector<std::string>& segments) {
     return path;
 }
 
-MHD_Result ServeFolder(MHD_Connection* connection, int root_fd, const RequestTarget& target) {
+MHD_Result ServeFolder(MHD_Connection* connection, const ServeSettings& settings, int root_fd,
+                       const RequestTarget& target) {
     if (!target.directory) {
         std::string location = EncodePath(target.segments, true);
         if (target.query) location += "?" + *target.query;
@@ -99,37 +139,55 @@ MHD_Result ServeFolder(MHD_Connection* connection, int root_fd, const RequestTar
     }
     std::vector<std::string> index_path = target.segments;
     index_path.push_back("index.html");
-    if (UniqueFd index = OpenBeneath(root_fd, index_path)) {
-        struct stat info {};
-        if (fstat(index.get(), &info) == 0 && S_ISREG(info.st_mode)) {
-            return QueueStoredFile(connection, root_fd, index_path, std::move(index), info);
-        }
-    }
+    if (auto answered = QueueIndexPage(connection, settings, root_fd, index_path)) return *answered;
     const std::string page = RenderListing(DisplayPath(target.segments), target.segments.empty(),
                                            ReadListing(root_fd, target.segments));
-    return QueueBody(connection, MHD_HTTP_OK, page, kHtml);
+    return QueueHtml(connection, settings, MHD_HTTP_OK, page);
 }
 
-MHD_Result ServeTarget(MHD_Connection* connection, const ServeOptions& options, int root_fd,
+MHD_Result ServeTarget(MHD_Connection* connection, const ServeSettings& settings, int root_fd,
                        const RequestTarget& target) {
     UniqueFd fd = OpenBeneath(root_fd, target.segments);
-    // Single-page apps: a missing route path answers the root index.html.
-    if (!fd && (errno == ENOENT || errno == ENOTDIR) && options.On(ServeOption::kSinglePageApp)) {
-        if (const auto answered = QueueAppIndex(connection, root_fd, target.segments)) {
+    // Single-page apps: a missing route path of a page load answers the root index.html.
+    if (!fd && (errno == ENOENT || errno == ENOTDIR) &&
+        settings.options.On(ServeOption::kSinglePageApp) &&
+        WantsAppIndex(connection, target.segments)) {
+        if (auto answered = QueueIndexPage(connection, settings, root_fd, {"index.html"})) {
             return *answered;
         }
     }
     struct stat info {};
-    if (!fd || fstat(fd.get(), &info) != 0) return QueueNotFound(connection, root_fd);
+    if (!fd || fstat(fd.get(), &info) != 0) return QueueNotFound(connection, settings, root_fd);
     if (S_ISDIR(info.st_mode)) {
         fd.reset();
-        return ServeFolder(connection, root_fd, target);
+        return ServeFolder(connection, settings, root_fd, target);
     }
     if (S_ISREG(info.st_mode) && !target.directory) {
-        return QueueStoredFile(connection, root_fd, target.segments, std::move(fd), info);
+        return QueueServedFile(connection, settings, root_fd, target.segments, std::move(fd), info);
     }
     fd.reset();
-    return QueueNotFound(connection, root_fd);
+    return QueueNotFound(connection, settings, root_fd);
+}
+
+// The reserved live reload paths, answered only while live reload is on; otherwise they are
+// ordinary paths of the folder.
+std::optional<MHD_Result> ServeReserved(MHD_Connection* connection, ServeSettings& settings,
+                                        const RequestTarget& target, std::string_view method) {
+    if (!LiveReloadOn(settings) || target.directory || target.segments.size() != 2 ||
+        target.segments[0] != kReservedFolder) {
+        return std::nullopt;
+    }
+    const std::string path = "/" + target.segments[0] + "/" + target.segments[1];
+    if (path == kReloadScriptPath) {
+        return QueueBody(connection, MHD_HTTP_OK, ReloadScript(), "text/javascript; charset=utf-8");
+    }
+    if (path != kReloadStreamPath) return std::nullopt;
+    if (method == MHD_HTTP_METHOD_HEAD) {
+        return QueueBody(connection, MHD_HTTP_OK, "", "text/event-stream; charset=utf-8");
+    }
+    const char* last_id = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Last-Event-ID");
+    return settings.reload_streams.Open(
+        connection, last_id ? std::optional<std::string_view>(last_id) : std::nullopt);
 }
 
 // 0 when the request may be served, otherwise the status that refuses it.
@@ -152,20 +210,21 @@ MHD_Result QueueRefusal(MHD_Connection* connection, unsigned status) {
     return QueueStatusPage(connection, status);
 }
 
-MHD_Result Serve(MHD_Connection* connection, const ServeSettings& settings,
-                 const RequestContext& request, std::string_view method) {
+MHD_Result Serve(MHD_Connection* connection, ServeSettings& settings, const RequestContext& request,
+                 std::string_view method) {
     // Only preflights get this far with OPTIONS.
     if (method == MHD_HTTP_METHOD_OPTIONS) return QueuePreflight(connection);
     const std::optional<RequestTarget> target = ParseRequestTarget(request.raw_target);
     if (!target) return QueueStatusPage(connection, MHD_HTTP_BAD_REQUEST);
+    if (auto reserved = ServeReserved(connection, settings, *target, method)) return *reserved;
     const auto root = settings.root.Get();
-    if (!root) return QueueNotFound(connection, -1);
-    return ServeTarget(connection, settings.options, root->fd(), *target);
+    if (!root) return QueueNotFound(connection, settings, -1);
+    return ServeTarget(connection, settings, root->fd(), *target);
 }
 
 }  // namespace
 
-MHD_Result HandleRequest(MHD_Connection* connection, const ServeSettings& settings,
+MHD_Result HandleRequest(MHD_Connection* connection, ServeSettings& settings,
                          RequestContext& request, std::string_view method, std::string_view version,
                          std::size_t* upload_size) {
     using Stage = RequestContext::Stage;

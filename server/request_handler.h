@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "server/own_addresses.h"
+#include "server/reload_streams.h"
 #include "server/root_folder.h"
 #include "server/serve_options.h"
 
@@ -23,7 +24,8 @@ struct ServeSettings {
         : root(std::move(root_path)), max_target_bytes(max_target), options(switches) {}
     RootFolder root;  // the served folder, by its UTF-8 path
     std::size_t max_target_bytes;
-    const ServeOptions& options;  // the server object's, switched while serving
+    const ServeOptions& options;   // the server object's, switched while serving
+    ReloadStreams reload_streams;  // the live reload connections
     // Set when the server listens on every address: Hosts naming one of them are admitted too.
     std::unique_ptr<OwnAddresses> own_addresses;
 };
@@ -33,7 +35,9 @@ struct ServeSettings {
 // at once, which makes MHD close the connection afterwards; an acceptable one is answered once any
 // body has been read and dropped, keeping the connection alive: a file, an index.html, a folder
 // listing, a redirect to the folder's URL with '/', or the folder's 404.html (see
-// single_page.h, precompressed.h and cors.h for what the serving options change).
-MHD_Result HandleRequest(MHD_Connection* connection, const ServeSettings& settings,
+// single_page.h, precompressed.h and cors.h for what the serving options change). While live
+// reload is on, HTML answers carry its script and the reserved folder answers the script and
+// event stream.
+MHD_Result HandleRequest(MHD_Connection* connection, ServeSettings& settings,
                          RequestContext& request, std::string_view method, std::string_view version,
                          std::size_t* upload_size);

@@ -1,11 +1,6 @@
 #include "server/single_page.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "server/answer_headers.h"
-#include "server/open_beneath.h"
-#include "server/precompressed.h"
 #include "server/quality_list.h"
 #include "server/text_codec.h"
 
@@ -42,19 +37,10 @@ bool AcceptsHtml(std::optional<std::string_view> accept) {
     return weight > 0;
 }
 
-std::optional<MHD_Result> QueueAppIndex(MHD_Connection* connection, int root_fd,
-                                        const std::vector<std::string>& segments) {
-    if (!IsRoutePath(segments)) return std::nullopt;
+bool WantsAppIndex(MHD_Connection* connection, const std::vector<std::string>& segments) {
+    if (!IsRoutePath(segments)) return false;
     AnswerHeaders::AddVary("Accept");
     const char* accept =
         MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_ACCEPT);
-    if (!AcceptsHtml(accept ? std::optional<std::string_view>(accept) : std::nullopt)) {
-        return std::nullopt;
-    }
-    const std::vector<std::string> index_path = {"index.html"};
-    UniqueFd fd = OpenBeneath(root_fd, index_path);
-    if (!fd) return std::nullopt;
-    struct stat info {};
-    if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-    return QueueStoredFile(connection, root_fd, index_path, std::move(fd), info);
+    return AcceptsHtml(accept ? std::optional<std::string_view>(accept) : std::nullopt);
 }

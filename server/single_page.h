@@ -19,8 +19,7 @@ bool IsRoutePath(const std::vector<std::string>& segments);
 // most specific of them deciding). A request without Accept is not taken for a page load.
 bool AcceptsHtml(std::optional<std::string_view> accept);
 
-// Answers the root index.html, like index.html itself (revalidation included), for a missing
-// route path that a page load asks for; nothing (and nothing queued) when the request is not
-// one or there is no root index.html. Marks the answer Vary: Accept for route paths.
-std::optional<MHD_Result> QueueAppIndex(MHD_Connection* connection, int root_fd,
-                                        const std::vector<std::string>& segments);
+// True when a request for the missing `segments` is a page load of a route path, which the root
+// index.html answers, like index.html itself (revalidation included). Marks the answer
+// Vary: Accept for route paths, since the Accept header decides.
+bool WantsAppIndex(MHD_Connection* connection, const std::vector<std::string>& segments);
