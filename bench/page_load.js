@@ -5,10 +5,13 @@
 //
 //   node bench/page_load.js ROUNDS PAGES_FILE NAME=URL...
 //
-// Prints one line per load: "load SERVER ROUND KIND PAGE MS REQUESTS NETWORK BYTES", where MS
-// is the time from navigation start to the load event (Navigation Timing), REQUESTS the page's
-// requests, NETWORK how many of them reached the server (revalidations included) and BYTES what
-// crossed the wire. Needs the npm package `ws` (NODE_PATH).
+// Prints one line per load: "load SERVER ROUND KIND PAGE MS DOC NET REQUESTS NETWORK BYTES",
+// where MS is the time from navigation start to the load event (Navigation Timing), DOC to the
+// page's last byte, NET to the last byte of any of its requests, REQUESTS the page's requests,
+// NETWORK how many of them reached the server (revalidations included) and BYTES what crossed the
+// wire. With PAGE_LOAD_REQUESTS=FILE, each request goes to FILE as
+// "request SERVER ROUND KIND PAGE WIRE CONNECTION REUSED HEADERS_MS URL".
+// Needs the npm package `ws` (NODE_PATH).
 'use strict';
 
 const { spawn } = require('child_process');
@@ -63,6 +66,7 @@ class DevTools {
     this.nextId = 1;
     this.pending = new Map();
     this.waiters = [];
+    this.listeners = [];
     socket.on('message', (data) => {
       const message = JSON.parse(data);
       if (message.id) {
@@ -73,6 +77,7 @@ class DevTools {
         else reply.resolve(message.result);
         return;
       }
+      for (const listener of this.listeners) listener(message);
       this.waiters = this.waiters.filter((waiter) => {
         if (waiter.method !== message.method || waiter.session !== message.sessionId) return true;
         clearTimeout(waiter.timer);
@@ -120,6 +125,8 @@ const kMeasure = `JSON.stringify((() => {
   return {
     type: nav.type,
     load: nav.loadEventStart - nav.startTime,
+    doc: nav.responseEnd - nav.startTime,
+    net: Math.max(...all.map((e) => e.responseEnd)) - nav.startTime,
     requests: all.length,
     network: all.filter((e) => e.transferSize > 0).length,
     bytes: all.reduce((sum, e) => sum + e.transferSize, 0),
@@ -135,8 +142,44 @@ async function loadOnce(devtools, session, start) {
   return JSON.parse(result.value);
 }
 
+// Where PAGE_LOAD_REQUESTS asks for them, the requests of each load. A request belongs to the
+// first load when it carries the first navigation's loader, to the reload otherwise; WIRE is the
+// status that crossed the wire (from the extra-info event, which only network requests get) or
+// "cache" when the browser answered it itself.
+const requestLog = process.env.PAGE_LOAD_REQUESTS
+                       ? fs.openSync(process.env.PAGE_LOAD_REQUESTS, 'a') : null;
+const logged = { label: null, firstLoader: null, requests: new Map() };
+
+function logRequest(message) {
+  if (!logged.label) return;
+  const { params } = message;
+  const entry = logged.requests.get(params.requestId) || {};
+  logged.requests.set(params.requestId, entry);
+  if (message.method === 'Network.requestWillBeSent') {
+    entry.url = params.request.url;
+    entry.loader = params.loaderId;
+  } else if (message.method === 'Network.responseReceivedExtraInfo') {
+    entry.wire = params.statusCode;
+  } else if (message.method === 'Network.responseReceived') {
+    const { response } = params;
+    entry.connection = response.connectionId;
+    entry.reused = response.connectionReused;
+    entry.headersMs = response.timing
+                          ? (response.timing.receiveHeadersEnd - response.timing.sendEnd).toFixed(2)
+                          : '-';
+  } else if (message.method === 'Network.loadingFinished' ||
+             message.method === 'Network.loadingFailed') {
+    const { server, round, page } = logged.label;
+    const kind = entry.loader === logged.firstLoader ? 'first' : 'reload';
+    const wire = message.method === 'Network.loadingFailed' ? 'failed' : entry.wire || 'cache';
+    fs.writeSync(requestLog, `request ${server} ${round} ${kind} ${page} ${wire} ` +
+                             `${entry.connection} ${entry.reused} ${entry.headersMs} ${entry.url}\n`);
+    logged.requests.delete(params.requestId);
+  }
+}
+
 // One page in a fresh browser context: its first load, then a reload.
-async function measurePage(devtools, url) {
+async function measurePage(devtools, url, label = null) {
   const { browserContextId } = await devtools.send('Target.createBrowserContext');
   try {
     const { targetId } = await devtools.send(
@@ -145,13 +188,19 @@ async function measurePage(devtools, url) {
         'Target.attachToTarget', { targetId, flatten: true });
     await devtools.send('Page.enable', {}, sessionId);
     await devtools.send('Runtime.enable', {}, sessionId);
-    const first = await loadOnce(
-        devtools, sessionId, () => devtools.send('Page.navigate', { url }, sessionId));
+    const logging = requestLog !== null && label !== null;
+    if (logging) await devtools.send('Network.enable', {}, sessionId);
+    logged.label = logging ? label : null;
+    const first = await loadOnce(devtools, sessionId, async () => {
+      logged.firstLoader = (await devtools.send('Page.navigate', { url }, sessionId)).loaderId;
+    });
     const reload = await loadOnce(
         devtools, sessionId, () => devtools.send('Page.reload', { ignoreCache: false }, sessionId));
     if (first.type !== 'navigate' || reload.type !== 'reload') {
       throw new Error(`unexpected navigation types ${first.type}/${reload.type} for ${url}`);
     }
+    // Lets the last requests' end events arrive before the context goes.
+    if (logging) await devtools.send('Runtime.evaluate', { expression: '0' }, sessionId);
     return { first, reload };
   } finally {
     await devtools.send('Target.disposeBrowserContext', { browserContextId });
@@ -190,6 +239,7 @@ async function main() {
     const started = await startChromium(profile);
     browser = started.browser;
     const devtools = await DevTools.open(started.address);
+    if (requestLog !== null) devtools.listeners.push(logRequest);
     // One unmeasured pass over every server warms the browser's own code paths and the disk.
     for (const server of servers) await measurePage(devtools, `${server.base}/${pages[0]}`);
     for (let round = 1; round <= rounds; ++round) {
@@ -197,10 +247,11 @@ async function main() {
       const order = servers.map((_, i) => servers[(i + round - 1) % servers.length]);
       for (const page of pages) {
         for (const server of order) {
-          const { first, reload } = await measurePage(devtools, `${server.base}/${page}`);
+          const { first, reload } = await measurePage(
+              devtools, `${server.base}/${page}`, { server: server.name, round, page });
           for (const [kind, m] of [['first', first], ['reload', reload]]) {
-            console.log(['load', server.name, round, kind, page, m.load.toFixed(1), m.requests,
-                         m.network, m.bytes].join(' '));
+            console.log(['load', server.name, round, kind, page, m.load.toFixed(1), m.doc.toFixed(1),
+                         m.net.toFixed(1), m.requests, m.network, m.bytes].join(' '));
           }
         }
       }

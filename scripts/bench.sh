@@ -214,6 +214,16 @@ load_part() {
         "threads $(status_field "${pid[ours]}" Threads)" >>"$extras"
     load small-keepalive /small.html -c32
     load small-close /small.html -c32 -H 'Connection: close'
+    # A browser's revalidation of a file it holds: If-Modified-Since, which all three honour.
+    local modified server
+    modified=$(TZ=GMT date -r "$site/small.html" '+%a, %d %b %Y %H:%M:%S GMT')
+    for server in ours nginx python; do
+        if [ "$(curl -s -o /dev/null -w '%{http_code}' -H "If-Modified-Since: $modified" \
+            "http://127.0.0.1:${port[$server]}/small.html")" != 304 ]; then
+            echo "note: $server does not answer 304 to the revalidation load" >>"$extras"
+        fi
+    done
+    load small-304 /small.html -c32 -H "If-Modified-Since: $modified"
     load 64k /64k.bin -c32
     load 20m /20m.bin -c4
     stop_servers

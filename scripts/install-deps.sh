@@ -5,7 +5,7 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libmicrohttpd-dev libgtest-dev)
 test_packages=(xvfb xauth openbox xdotool x11-utils fonts-wqy-microhei chromium)
-bench_packages=(wrk nginx-light python3 procps xvfb xauth openbox xdotool chromium python3.11-doc nodejs)
+bench_packages=(wrk nginx-light python3 procps curl xvfb xauth openbox xdotool chromium python3.11-doc nodejs)
 fuzz_packages=(clang libclang-rt-14-dev)
 
 case "${1:-build}" in
