@@ -151,7 +151,7 @@ const requestLog = process.env.PAGE_LOAD_REQUESTS
 const logged = { label: null, firstLoader: null, requests: new Map() };
 
 function logRequest(message) {
-  if (!logged.label) return;
+  if (!logged.label || !message.method.startsWith('Network.')) return;
   const { params } = message;
   const entry = logged.requests.get(params.requestId) || {};
   logged.requests.set(params.requestId, entry);

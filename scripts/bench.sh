@@ -166,7 +166,7 @@ sample_ours() {
 
 # One wrk run; the line wrk_report.lua prints goes to the results file.
 run_load() {  # scenario server round path [wrk options...]
-    local scenario=$1 server=$2 round=$3 path=$4 sampler= line
+    local scenario=$1 server=$2 round=$3 path=$4 sampler='' line
     shift 4
     if [ "$server" = ours ]; then
         # Ends by itself when the server is gone, should this script stop in between.
@@ -244,7 +244,7 @@ load_part() {
 # --- pageload: headless Chromium against the three servers -----------------------------------
 
 pageload_part() {
-    local docs=/usr/share/doc/python3.11/html site=$work/docs loads=$work/page-loads
+    local docs=/usr/share/doc/python3.11/html site=$work/docs loads=$work/page-loads loader
     if [ ! -f "$docs/index.html" ] || ! command -v chromium >/dev/null || ! node_setup; then
         printf '\npage load: not measured (needs python3.11-doc, chromium, node and npm)\n' >>"$report"
         return 0
@@ -255,11 +255,14 @@ pageload_part() {
     chmod -R a+rX "$site"
     start_servers "$site" docs
     echo "page load: $page_rounds rounds over bench/page_load_pages.txt" >&2
-    if ! NODE_PATH=$node_modules node bench/page_load.js "$page_rounds" bench/page_load_pages.txt \
+    # In the background, so that a stopped bench ends it (and so its browser) too.
+    NODE_PATH=$node_modules node bench/page_load.js "$page_rounds" bench/page_load_pages.txt \
         "ours=http://127.0.0.1:${port[ours]}" "nginx=http://127.0.0.1:${port[nginx]}" \
-        "python=http://127.0.0.1:${port[python]}" >"$loads"; then
-        echo "bench: page loads failed" >&2
-    fi
+        "python=http://127.0.0.1:${port[python]}" >"$loads" &
+    loader=$!
+    children+=("$loader")
+    wait "$loader" || echo "bench: page loads failed" >&2
+    forget "$loader"
     stop_servers
     rm -rf "$site"
     { echo; "$python" bench/page_load_report.py "$loads" || true; } >>"$report"
