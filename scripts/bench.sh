@@ -24,11 +24,15 @@ build_dir=build-bench
 python=${PYTHON:-python3}
 parts=("$@")
 [ ${#parts[@]} -gt 0 ] || parts=(load pageload livereload launcher)
-wants() {
-    local part
-    for part in "${parts[@]}"; do [ "$part" = "$1" ] && return 0; done
-    return 1
-}
+for part in "${parts[@]}"; do
+    case $part in
+    load | pageload | livereload | launcher) ;;
+    *)
+        echo "bench: no part named $part (load, pageload, livereload, launcher)" >&2
+        exit 2
+        ;;
+    esac
+done
 
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build_dir" -j2 --target bench_server site-launcher
@@ -431,13 +435,5 @@ launcher_part() {
     done
 }
 
-for part in "${parts[@]}"; do
-    case $part in
-    load | pageload | livereload | launcher) "${part}_part" ;;
-    *)
-        echo "bench: no part named $part (load, pageload, livereload, launcher)" >&2
-        exit 2
-        ;;
-    esac
-done
+for part in "${parts[@]}"; do "${part}_part"; done
 cat "$report"
