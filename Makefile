@@ -33,10 +33,11 @@ build-only:
 clean:
 	rm -rf $(BUILD_DIR)
 
-# Load comparison with nginx and Python's http.server (BENCH_SECONDS per run, default 10).
+# Comparisons with nginx, Python's http.server and live-server: loads, page loads in Chromium, live
+# reload (BENCH_SECONDS per wrk run, default 10; BENCH_PARTS picks parts, e.g. "pageload").
 bench:
 	scripts/install-deps.sh bench
-	scripts/bench.sh
+	scripts/bench.sh $(BENCH_PARTS)
 
 # Each libFuzzer target for FUZZ_SECONDS (default 60), built with clang in build-fuzz.
 fuzz:

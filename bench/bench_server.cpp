@@ -1,7 +1,8 @@
 // Drives the server object the way the launcher does, for scripts/bench.sh.
 //
-//   bench_server FOLDER PORT
-//       Serves FOLDER on 127.0.0.1:PORT until SIGTERM or SIGINT, then stops.
+//   bench_server [--live-reload] FOLDER PORT
+//       Serves FOLDER on 127.0.0.1:PORT until SIGTERM or SIGINT, then stops; with --live-reload,
+//       with the live-reload option on.
 //   bench_server --stop-latency FOLDER PORT [CONNECTIONS]
 //       Starts, opens CONNECTIONS (200) keep-alive connections that each finish one request and
 //       then sit idle, times Stop and checks that every connection was closed by it. Prints
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "server/http_server.h"
+#include "server/serve_options.h"
 #include "server/store_map.h"
 
 namespace {
@@ -38,7 +40,7 @@ bool start(JHTTPServer& server, const char* folder, int port) {
     return false;
 }
 
-int serve(const char* folder, int port) {
+int serve(const char* folder, int port, bool live_reload) {
     // Blocked before the server's threads exist, so that only sigwait below takes the signal.
     sigset_t stop_signals;
     sigemptyset(&stop_signals);
@@ -47,6 +49,7 @@ int serve(const char* folder, int port) {
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
     JHTTPServer server;
+    server.SetOption(ServeOption::kLiveReload, live_reload);
     if (!start(server, folder, port)) return 1;
     int signal_number = 0;
     sigwait(&stop_signals, &signal_number);
@@ -139,7 +142,7 @@ int stop_latency(const char* folder, int port, int count) {
 
 int usage() {
     fprintf(stderr,
-            "usage: bench_server FOLDER PORT\n"
+            "usage: bench_server [--live-reload] FOLDER PORT\n"
             "       bench_server --stop-latency FOLDER PORT [CONNECTIONS]\n");
     return 2;
 }
@@ -147,7 +150,10 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3) return serve(argv[1], std::atoi(argv[2]));
+    if (argc == 3) return serve(argv[1], std::atoi(argv[2]), false);
+    if (argc == 4 && std::string_view(argv[1]) == "--live-reload") {
+        return serve(argv[2], std::atoi(argv[3]), true);
+    }
     if ((argc == 4 || argc == 5) && std::string_view(argv[1]) == "--stop-latency") {
         const int count = argc == 5 ? std::atoi(argv[4]) : 200;
         if (count < 1) return usage();

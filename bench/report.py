@@ -11,6 +11,7 @@ import sys
 SCENARIOS = [  # name, label, unit, target ratio to nginx
     ("small-keepalive", "300 B, keep-alive, 32 conn", "req/s", 1.1),
     ("small-close", "300 B, Connection: close, 32 conn", "req/s", 1.0),
+    ("small-304", "300 B, revalidated (304), 32 conn", "req/s", 1.0),
     ("64k", "64 KiB, keep-alive, 32 conn", "req/s", 1.0),
     ("20m", "20 MiB, keep-alive, 4 conn", "MB/s", 1.0),
 ]

@@ -5,13 +5,17 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libmicrohttpd-dev libgtest-dev libqrencode-dev)
 test_packages=(xvfb xauth openbox xdotool x11-utils fonts-wqy-microhei chromium wabt brotli zbar-tools iproute2)
-bench_packages=(wrk nginx-light python3 procps xvfb xauth openbox xdotool x11-utils)
+bench_packages=(wrk nginx-light python3 procps curl xvfb xauth openbox xdotool x11-utils chromium python3.11-doc nodejs)
 fuzz_packages=(clang libclang-rt-14-dev)
 
 case "${1:-build}" in
     build) wanted=("${build_packages[@]}") ;;
     test) wanted=("${build_packages[@]}" "${test_packages[@]}" "${fuzz_packages[@]}") ;;
-    bench) wanted=("${build_packages[@]}" "${bench_packages[@]}") ;;
+    bench)
+        wanted=("${build_packages[@]}" "${bench_packages[@]}")
+        # Debian's npm, unless the installed Node.js brings its own.
+        command -v npm >/dev/null || wanted+=(npm)
+        ;;
     fuzz) wanted=("${build_packages[@]}" "${fuzz_packages[@]}") ;;
     *) echo "usage: $0 build|test|bench|fuzz" >&2; exit 2 ;;
 esac
