@@ -224,7 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
                      ""},
         FallbackCase{"Root", "GET", "/", kNavigation, 200, kHome},
         FallbackCase{"ExistingFile", "GET", "/notes.txt", kNavigation, 200, "notes"},
-        FallbackCase{"ExistingFolder", "GET", "/assets/", kNavigation, 200, "Index of /assets/"},
+        FallbackCase{"ExistingFolder", "GET", "/assets/", kNavigation, 200, "索引：/assets/"},
         FallbackCase{"MissingScript", "GET", "/app2.js", kNavigation, 404, kMissing},
         FallbackCase{"MissingScriptInRoute", "GET", "/users/7/app.js", "Accept: */*\r\n", 404,
                      kMissing},
