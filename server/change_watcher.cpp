@@ -139,17 +139,17 @@ ChangeWatcher::ChangeWatcher(std::string root, IgnoreRule ignore, BatchHandler o
 
 ChangeWatcher::~ChangeWatcher() {
     const std::uint64_t one = 1;
-    if (write(stop_fd_, &one, sizeof one) < 0) std::perror("live reload: eventfd");
+    if (write(stop_fd_.get(), &one, sizeof one) < 0) std::perror("live reload: eventfd");
     thread_.join();
-    close(stop_fd_);
 }
 
 void ChangeWatcher::Run() {
-    const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (fd < 0) {
+    const UniqueFd inotify(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (!inotify) {
         std::perror("Live reload: inotify_init1");
         return;
     }
+    const int fd = inotify.get();
     Watches watches(fd, root_);
     watches.WatchParent();
     watches.AddTree("");
@@ -173,7 +173,7 @@ void ChangeWatcher::Run() {
         Clock::time_point wake = next_tick;
         if (!batch.empty()) wake = std::min({wake, last + timing_.quiet, first + timing_.longest});
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(wake - now).count();
-        pollfd items[2] = {{stop_fd_, POLLIN, 0}, {fd, POLLIN, 0}};
+        pollfd items[2] = {{stop_fd_.get(), POLLIN, 0}, {fd, POLLIN, 0}};
         const int ready = poll(items, 2, static_cast<int>(std::max<long long>(wait, 0)));
         if (ready < 0 && errno != EINTR) break;
         if (items[0].revents != 0) break;
@@ -241,5 +241,4 @@ void ChangeWatcher::Run() {
             next_tick = after + timing_.tick;
         }
     }
-    close(fd);
 }

@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "server/unique_fd.h"
+
 // Watches a folder and everything beneath it with the kernel's inotify (no polling), folders
 // created later included, and reports changes in settled batches: a batch is handed over once no
 // change has come for `quiet`, or `longest` after its first change while changes keep coming. An
@@ -42,6 +44,6 @@ class ChangeWatcher {
     const BatchHandler on_batch_;
     const std::function<void()> on_tick_;
     const Timing timing_;
-    int stop_fd_ = -1;  // an eventfd the destructor signals
+    UniqueFd stop_fd_;  // an eventfd the destructor signals
     std::thread thread_;
 };

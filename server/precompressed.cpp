@@ -81,12 +81,16 @@ Coding ChooseCoding(std::optional<std::string_view> accept_encoding, bool have_b
     return brotli >= gzip ? Coding::kBrotli : Coding::kGzip;
 }
 
-MHD_Result QueueStoredFile(MHD_Connection* connection, int root_fd,
-                           const std::vector<std::string>& segments, UniqueFd&& fd,
+MHD_Result QueueStoredFile(MHD_Connection* connection, const CompressedFolders& folders,
+                           int root_fd, const std::vector<std::string>& segments, UniqueFd&& fd,
                            const struct stat& info) {
     const StoredType type = TypeOfStoredFile(segments.back());
     if (!type.content_encoding.empty()) {
         return QueueFile(connection, std::move(fd), info, type.content_type, type.content_encoding);
+    }
+    const std::vector<std::string> folder(segments.begin(), segments.end() - 1);
+    if (!folders.MayHoldCompressed(root_fd, folder)) {
+        return QueueFile(connection, std::move(fd), info, type.content_type);
     }
     Sibling brotli;
     Sibling gzip;

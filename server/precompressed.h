@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "server/compressed_folders.h"
 #include "server/unique_fd.h"
 
 // Files stored compressed, as web build tools produce them: asked for by their own name
@@ -36,6 +37,7 @@ Coding ChooseCoding(std::optional<std::string_view> accept_encoding, bool have_b
 // Answers the regular file `fd` (taken over), named by `segments` beneath `root_fd`, like
 // QueueFile: directly for a compressed file, otherwise through a fresh compressed sibling when the
 // request accepts one. Every answer about a file with a sibling carries Vary: Accept-Encoding.
-MHD_Result QueueStoredFile(MHD_Connection* connection, int root_fd,
-                           const std::vector<std::string>& segments, UniqueFd&& fd,
+// Siblings are looked for only in folders that `folders` cannot rule out.
+MHD_Result QueueStoredFile(MHD_Connection* connection, const CompressedFolders& folders,
+                           int root_fd, const std::vector<std::string>& segments, UniqueFd&& fd,
                            const struct stat& info);

@@ -111,7 +111,8 @@ MHD_Result QueueServedFile(MHD_Connection* connection, const ServeSettings& sett
         static_cast<std::uint64_t>(info.st_size) <= kMaxReloadPageBytes) {
         return QueueReloadPage(connection, std::move(fd), info, content_type);
     }
-    return QueueStoredFile(connection, root_fd, segments, std::move(fd), info);
+    return QueueStoredFile(connection, settings.compressed_folders, root_fd, segments,
+                           std::move(fd), info);
 }
 
 // The regular file at `index_path` (a folder's index.html), when there is one.

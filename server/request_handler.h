@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "server/compressed_folders.h"
 #include "server/own_addresses.h"
 #include "server/reload_streams.h"
 #include "server/root_folder.h"
@@ -24,8 +25,9 @@ struct ServeSettings {
         : root(std::move(root_path)), max_target_bytes(max_target), options(switches) {}
     RootFolder root;  // the served folder, by its UTF-8 path
     std::size_t max_target_bytes;
-    const ServeOptions& options;   // the server object's, switched while serving
-    ReloadStreams reload_streams;  // the live reload connections
+    const ServeOptions& options;           // the server object's, switched while serving
+    ReloadStreams reload_streams;          // the live reload connections
+    CompressedFolders compressed_folders;  // folders known to hold no compressed copies
     // Set when the server listens on every address: Hosts naming one of them are admitted too.
     std::unique_ptr<OwnAddresses> own_addresses;
 };
