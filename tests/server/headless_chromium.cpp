@@ -20,20 +20,24 @@ int RemoveEntry(const char* path, const struct stat*, int, FTW*) { return remove
 
 }  // namespace
 
+std::vector<std::string> HeadlessChromium(const std::string& profile) {
+    return {kChromium,
+            "--headless",
+            "--no-sandbox",
+            "--disable-gpu",
+            "--no-first-run",
+            "--disable-background-networking",
+            "--disable-component-update",
+            "--disable-sync",
+            "--user-data-dir=" + profile};
+}
+
 std::optional<std::string> DumpDom(const std::string& url,
                                    const std::vector<std::string>& extra_args) {
     char profile[] = "/tmp/browser-profile-XXXXXX";
     if (!mkdtemp(profile)) return std::nullopt;
-    std::vector<std::string> args = {kChromium,
-                                     "--headless",
-                                     "--no-sandbox",
-                                     "--disable-gpu",
-                                     "--no-first-run",
-                                     "--disable-background-networking",
-                                     "--disable-component-update",
-                                     "--disable-sync",
-                                     std::string("--user-data-dir=") + profile,
-                                     "--dump-dom"};
+    std::vector<std::string> args = HeadlessChromium(profile);
+    args.push_back("--dump-dom");
     args.insert(args.end(), extra_args.begin(), extra_args.end());
     args.push_back(url);
     int out[2];

@@ -6,6 +6,10 @@
 
 inline constexpr const char* kChromium = "/usr/bin/chromium";
 
+// Chromium's command line for a headless run with the fresh profile folder `profile`: no sandbox
+// (tests run as root), no GPU, and none of its own connections to the internet.
+std::vector<std::string> HeadlessChromium(const std::string& profile);
+
 // The DOM headless Chromium renders for `url` (with a fresh profile, removed afterwards), or
 // nothing when it fails or outlives a minute. `extra_args` go before the URL, e.g.
 // "--virtual-time-budget=5000" to let the page's scripts finish first. Chromium and everything it

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "server/store_map.h"
+#include "tests/server/headless_chromium.h"
 #include "tests/server/served_site.h"
 
 namespace {
@@ -27,7 +28,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kChromium = "/usr/bin/chromium";
 constexpr auto kPatience = 60s;
 
 int RemoveEntry(const char* path, const struct stat*, int, FTW*) { return remove(path); }
@@ -143,16 +143,8 @@ class Browser {
   public:
     explicit Browser(const std::string& url) {
         if (!mkdtemp(profile_)) return;
-        std::vector<std::string> args = {kChromium,
-                                         "--headless",
-                                         "--no-sandbox",
-                                         "--disable-gpu",
-                                         "--no-first-run",
-                                         "--disable-background-networking",
-                                         "--disable-component-update",
-                                         "--disable-sync",
-                                         std::string("--user-data-dir=") + profile_,
-                                         url};
+        std::vector<std::string> args = HeadlessChromium(profile_);
+        args.push_back(url);
         child_ = fork();
         if (child_ == 0) {
             setpgid(0, 0);
