@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "server/cors.h"
-#include "server/precompressed.h"
-#include "server/quality_list.h"
-#include "server/single_page.h"
+#include "server/files/precompressed.h"
+#include "server/options/cors.h"
+#include "server/options/single_page.h"
+#include "server/requests/quality_list.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view header(reinterpret_cast<const char*>(data), size);

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "server/byte_ranges.h"
+#include "server/answers/byte_ranges.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::uint64_t file_size = 0;

@@ -8,7 +8,7 @@
 #include <limits>
 #include <string>
 
-#include "launcher/port_number.h"
+#include "launcher/controls/port_number.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "server/request_path.h"
+#include "server/requests/request_path.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view raw(reinterpret_cast<const char*>(data), size);

@@ -1,9 +1,9 @@
 #include <QApplication>
 #include <cstdlib>
 
+#include "launcher/controls/window_icon.h"
 #include "launcher/main_window.h"
 #include "launcher/site_server.h"
-#include "launcher/window_icon.h"
 
 int main(int argc, char** argv) {
     // The server object outlives the window: the exit hook destroys it after the window has

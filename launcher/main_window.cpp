@@ -7,14 +7,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "launcher/empty_area_tip.h"
-#include "launcher/options_menu.h"
-#include "launcher/outer_size.h"
-#include "launcher/port_box.h"
+#include "launcher/controls/empty_area_tip.h"
+#include "launcher/controls/outer_size.h"
+#include "launcher/controls/port_box.h"
+#include "launcher/controls/window_icon.h"
+#include "launcher/options/options_menu.h"
 #include "launcher/prepare_site.h"
 #include "launcher/site_shortcuts.h"
 #include "launcher/toggle_site.h"
-#include "launcher/window_icon.h"
 
 namespace {
 

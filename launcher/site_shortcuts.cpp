@@ -1,6 +1,6 @@
 #include "launcher/site_shortcuts.h"
 
-#include "launcher/desktop_opener.h"
+#include "launcher/desktop/desktop_opener.h"
 #include "launcher/main_window.h"
 #include "site/paths.h"
 

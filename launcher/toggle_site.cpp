@@ -2,10 +2,10 @@
 
 #include <QPushButton>
 
+#include "launcher/controls/port_number.h"
+#include "launcher/desktop/message_box.h"
 #include "launcher/main_window.h"
-#include "launcher/message_box.h"
-#include "launcher/option_settings.h"
-#include "launcher/port_number.h"
+#include "launcher/options/option_settings.h"
 #include "launcher/reported_writes.h"
 #include "launcher/site_server.h"
 #include "server/http_server.h"

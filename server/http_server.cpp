@@ -14,9 +14,9 @@
 #include <mutex>
 #include <thread>
 
-#include "server/listener.h"
-#include "server/live_reload.h"
-#include "server/request_handler.h"
+#include "server/live_reload/live_reload.h"
+#include "server/network/listener.h"
+#include "server/requests/request_handler.h"
 #include "server/server_config.h"
 #include "server/store_map.h"
 #include "server/unique_fd.h"

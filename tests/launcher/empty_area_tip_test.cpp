@@ -1,4 +1,4 @@
-#include "launcher/empty_area_tip.h"
+#include "launcher/controls/empty_area_tip.h"
 
 #include <gtest/gtest.h>
 

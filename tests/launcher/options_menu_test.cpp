@@ -1,4 +1,4 @@
-#include "launcher/options_menu.h"
+#include "launcher/options/options_menu.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +13,9 @@
 #include <algorithm>
 #include <optional>
 
+#include "launcher/desktop/message_box.h"
 #include "launcher/main_window.h"
-#include "launcher/message_box.h"
-#include "launcher/option_settings.h"
+#include "launcher/options/option_settings.h"
 #include "launcher/site_server.h"
 #include "server/http_server.h"
 #include "site/settings.h"

@@ -1,4 +1,4 @@
-#include "launcher/port_number.h"
+#include "launcher/controls/port_number.h"
 
 #include <gtest/gtest.h>
 

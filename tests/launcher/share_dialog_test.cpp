@@ -1,4 +1,4 @@
-#include "launcher/share_dialog.h"
+#include "launcher/share/share_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +14,9 @@
 #include <memory>
 
 #include "child_process.h"
-#include "launcher/qr_image.h"
+#include "launcher/share/qr_image.h"
 #include "server/http_server.h"
-#include "server/share_address.h"
+#include "server/network/share_address.h"
 #include "test_support.h"
 #include "tests/server/test_site.h"
 

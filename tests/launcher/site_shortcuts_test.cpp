@@ -7,7 +7,7 @@
 #include <QTest>
 #include <vector>
 
-#include "launcher/desktop_opener.h"
+#include "launcher/desktop/desktop_opener.h"
 #include "launcher/main_window.h"
 #include "launcher/site_server.h"
 #include "server/http_server.h"

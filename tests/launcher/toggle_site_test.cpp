@@ -9,8 +9,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include "launcher/desktop/message_box.h"
 #include "launcher/main_window.h"
-#include "launcher/message_box.h"
 #include "launcher/site_server.h"
 #include "server/http_server.h"
 #include "site/defaults.h"

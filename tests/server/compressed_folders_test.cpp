@@ -1,4 +1,4 @@
-#include "server/compressed_folders.h"
+#include "server/files/compressed_folders.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "server/cors.h"
+#include "server/options/cors.h"
 
 #include <gtest/gtest.h>
 

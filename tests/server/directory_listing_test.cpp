@@ -1,4 +1,4 @@
-#include "server/directory_listing.h"
+#include "server/answers/directory_listing.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

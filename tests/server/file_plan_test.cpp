@@ -1,4 +1,4 @@
-#include "server/file_plan.h"
+#include "server/answers/file_plan.h"
 
 #include <gtest/gtest.h>
 

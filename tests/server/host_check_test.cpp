@@ -1,4 +1,4 @@
-#include "server/host_check.h"
+#include "server/requests/host_check.h"
 
 #include <gtest/gtest.h>
 

@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "server/http_server.h"
-#include "server/network_interfaces.h"
-#include "server/share_address.h"
+#include "server/network/network_interfaces.h"
+#include "server/network/share_address.h"
 #include "server/store_map.h"
 #include "tests/server/http_client.h"
 #include "tests/server/test_site.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "server/http_server.h"
-#include "server/network_interfaces.h"
+#include "server/network/network_interfaces.h"
 #include "server/store_map.h"
 #include "tests/server/http_client.h"
 #include "tests/server/served_site.h"

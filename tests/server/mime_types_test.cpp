@@ -1,4 +1,4 @@
-#include "server/mime_types.h"
+#include "server/answers/mime_types.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "server/open_beneath.h"
+#include "server/files/open_beneath.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "server/precompressed.h"
+#include "server/files/precompressed.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "server/quality_list.h"
+#include "server/requests/quality_list.h"
 
 #include <gtest/gtest.h>
 

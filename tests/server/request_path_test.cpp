@@ -1,4 +1,4 @@
-#include "server/request_path.h"
+#include "server/requests/request_path.h"
 
 #include <gtest/gtest.h>
 

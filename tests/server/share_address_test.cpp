@@ -1,8 +1,8 @@
-#include "server/share_address.h"
+#include "server/network/share_address.h"
 
 #include <gtest/gtest.h>
 
-#include "server/network_interfaces.h"
+#include "server/network/network_interfaces.h"
 
 namespace {
 

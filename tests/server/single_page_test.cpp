@@ -1,4 +1,4 @@
-#include "server/single_page.h"
+#include "server/options/single_page.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "server/text_codec.h"
+#include "server/requests/text_codec.h"
 
 #include <gtest/gtest.h>
 

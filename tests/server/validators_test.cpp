@@ -1,4 +1,4 @@
-#include "server/validators.h"
+#include "server/answers/validators.h"
 
 #include <gtest/gtest.h>
 
