@@ -11,8 +11,8 @@
 #include "desktop_session.h"
 #include "site/settings.h"
 #include "test_support.h"
-#include "tests/server/http_client.h"
-#include "tests/server/test_site.h"
+#include "tests/server/support/http_client.h"
+#include "tests/server/support/test_site.h"
 
 namespace {
 

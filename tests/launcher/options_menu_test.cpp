@@ -20,7 +20,7 @@
 #include "server/http_server.h"
 #include "site/settings.h"
 #include "test_support.h"
-#include "tests/server/test_site.h"
+#include "tests/server/support/test_site.h"
 
 namespace {
 

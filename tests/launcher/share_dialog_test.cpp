@@ -18,7 +18,7 @@
 #include "server/http_server.h"
 #include "server/network/share_address.h"
 #include "test_support.h"
-#include "tests/server/test_site.h"
+#include "tests/server/support/test_site.h"
 
 namespace {
 

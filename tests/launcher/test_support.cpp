@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/server/http_client.h"
+#include "tests/server/support/http_client.h"
 
 namespace test_support {
 

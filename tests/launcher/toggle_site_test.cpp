@@ -16,9 +16,9 @@
 #include "site/defaults.h"
 #include "site/settings.h"
 #include "test_support.h"
-#include "tests/server/captured_stderr.h"
-#include "tests/server/http_client.h"
-#include "tests/server/test_site.h"
+#include "tests/server/support/captured_stderr.h"
+#include "tests/server/support/http_client.h"
+#include "tests/server/support/test_site.h"
 
 namespace {
 

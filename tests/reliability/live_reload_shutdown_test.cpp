@@ -5,8 +5,8 @@
 
 #include "server/http_server.h"
 #include "tests/reliability/test_site.h"
-#include "tests/server/event_stream.h"
-#include "tests/server/test_site.h"
+#include "tests/server/support/event_stream.h"
+#include "tests/server/support/test_site.h"
 
 namespace {
 

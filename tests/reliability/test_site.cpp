@@ -13,7 +13,7 @@
 
 #include "server/store_map.h"
 #include "tests/reliability/raw_http.h"
-#include "tests/server/test_site.h"
+#include "tests/server/support/test_site.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "tests/server/headless_chromium.h"
-#include "tests/server/served_site.h"
+#include "tests/server/support/headless_chromium.h"
+#include "tests/server/support/served_site.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include <tuple>
 
 #include "server/store_map.h"
-#include "tests/server/captured_stderr.h"
-#include "tests/server/http_client.h"
-#include "tests/server/served_site.h"
+#include "tests/server/support/captured_stderr.h"
+#include "tests/server/support/http_client.h"
+#include "tests/server/support/served_site.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/server/captured_stderr.h"
+#include "tests/server/support/captured_stderr.h"
 
 #include <fcntl.h>
 #include <unistd.h>

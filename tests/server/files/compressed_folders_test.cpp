@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "server/unique_fd.h"
-#include "tests/server/test_site.h"
+#include "tests/server/support/test_site.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/server/event_stream.h"
+#include "tests/server/support/event_stream.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -10,7 +10,7 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "tests/server/http_client.h"
+#include "tests/server/support/http_client.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "tests/server/headless_chromium.h"
-#include "tests/server/run_program.h"
-#include "tests/server/served_site.h"
+#include "tests/server/support/headless_chromium.h"
+#include "tests/server/support/run_program.h"
+#include "tests/server/support/served_site.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include "server/http_server.h"
 #include "server/network/network_interfaces.h"
 #include "server/store_map.h"
-#include "tests/server/http_client.h"
-#include "tests/server/served_site.h"
+#include "tests/server/support/http_client.h"
+#include "tests/server/support/served_site.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/server/headless_chromium.h"
+#include "tests/server/support/headless_chromium.h"
 
 #include <fcntl.h>
 #include <ftw.h>

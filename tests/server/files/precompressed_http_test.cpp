@@ -6,8 +6,8 @@
 #include <set>
 #include <string>
 
-#include "tests/server/http_client.h"
-#include "tests/server/served_site.h"
+#include "tests/server/support/http_client.h"
+#include "tests/server/support/served_site.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "tests/server/test_site.h"
+#include "tests/server/support/test_site.h"
 
 namespace {
 

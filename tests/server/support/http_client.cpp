@@ -1,4 +1,4 @@
-#include "tests/server/http_client.h"
+#include "tests/server/support/http_client.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -15,8 +15,8 @@
 #include "server/network/network_interfaces.h"
 #include "server/network/share_address.h"
 #include "server/store_map.h"
-#include "tests/server/http_client.h"
-#include "tests/server/test_site.h"
+#include "tests/server/support/http_client.h"
+#include "tests/server/support/test_site.h"
 
 namespace {
 

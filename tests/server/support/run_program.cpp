@@ -1,4 +1,4 @@
-#include "tests/server/run_program.h"
+#include "tests/server/support/run_program.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -17,9 +17,9 @@
 #include "server/store_map.h"
 #include "site/file_ops.h"
 #include "site/settings.h"
-#include "tests/server/event_stream.h"
-#include "tests/server/http_client.h"
-#include "tests/server/served_site.h"
+#include "tests/server/support/event_stream.h"
+#include "tests/server/support/http_client.h"
+#include "tests/server/support/served_site.h"
 
 namespace {
 

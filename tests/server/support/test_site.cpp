@@ -1,4 +1,4 @@
-#include "tests/server/test_site.h"
+#include "tests/server/support/test_site.h"
 
 #include <arpa/inet.h>
 #include <ftw.h>

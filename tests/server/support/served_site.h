@@ -5,7 +5,7 @@
 #include <string>
 
 #include "server/http_server.h"
-#include "tests/server/test_site.h"
+#include "tests/server/support/test_site.h"
 
 // A test site with a running server on a free loopback port.
 class ServedSite : public testing::Test {

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "server/store_map.h"
-#include "tests/server/headless_chromium.h"
-#include "tests/server/served_site.h"
+#include "tests/server/support/headless_chromium.h"
+#include "tests/server/support/served_site.h"
 
 namespace {
 
