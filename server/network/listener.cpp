@@ -24,6 +24,24 @@ void AllowAddressReuse(int fd) {
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
 }
 
+// An IPv6 socket ready to bind: IPv6 only, or dual-stack (also taking IPv4 connections).
+UniqueFd NewIpv6Socket(bool v6only) {
+    UniqueFd fd = NewSocket(AF_INET6);
+    if (!fd) return fd;
+    AllowAddressReuse(fd.get());
+    const int flag = v6only ? 1 : 0;
+    setsockopt(fd.get(), IPPROTO_IPV6, IPV6_V6ONLY, &flag, sizeof flag);
+    return fd;
+}
+
+sockaddr_in6 Ipv6Address(const in6_addr& host, std::uint16_t port) {
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_port = htons(port);
+    address.sin6_addr = host;
+    return address;
+}
+
 // One line on standard error, named after the program (as err(3) does), for whoever started it
 // from a terminal: the window itself only says that the start failed.
 void ReportRefusal(const char* address, int port, const char* reason) {
@@ -36,16 +54,10 @@ void ReportRefusal(const char* address, int port, const char* reason) {
 // leaves out the machine's outgoing IPv6 connections, which may use the same local port on other
 // addresses without being in the way. A machine without IPv6 loopback has no such listener.
 bool Ipv6LoopbackPortFree(std::uint16_t port) {
-    const UniqueFd fd = NewSocket(AF_INET6);
+    const UniqueFd fd = NewIpv6Socket(true);
     if (!fd) return errno == EAFNOSUPPORT;
-    AllowAddressReuse(fd.get());
-    const int on = 1;
-    setsockopt(fd.get(), IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
-    sockaddr_in6 address{};
-    address.sin6_family = AF_INET6;
-    address.sin6_port = htons(port);
-    address.sin6_addr = in6addr_loopback;
-    return bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 ||
+    const sockaddr_in6 address = Ipv6Address(in6addr_loopback, port);
+    return bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
            errno != EADDRINUSE;
 }
 
@@ -73,16 +85,9 @@ UniqueFd ListenOnIpv4(std::uint16_t port, in_addr_t host_address) {
 
 // A dual-stack [::] socket, which also takes IPv4 connections.
 UniqueFd ListenOnEveryAddress(std::uint16_t port) {
-    UniqueFd fd = NewSocket(AF_INET6);
+    UniqueFd fd = NewIpv6Socket(false);
     if (!fd) return fd;
-    AllowAddressReuse(fd.get());
-    const int off = 0;
-    setsockopt(fd.get(), IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
-    sockaddr_in6 address{};
-    address.sin6_family = AF_INET6;
-    address.sin6_port = htons(port);
-    address.sin6_addr = in6addr_any;
-    return ListenOn(std::move(fd), address);
+    return ListenOn(std::move(fd), Ipv6Address(in6addr_any, port));
 }
 
 }  // namespace

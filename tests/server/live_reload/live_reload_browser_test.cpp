@@ -145,19 +145,7 @@ class Browser {
         if (!mkdtemp(profile_)) return;
         std::vector<std::string> args = HeadlessChromium(profile_);
         args.push_back(url);
-        child_ = fork();
-        if (child_ == 0) {
-            setpgid(0, 0);
-            const int null = open("/dev/null", O_WRONLY);
-            dup2(null, STDOUT_FILENO);
-            dup2(null, STDERR_FILENO);
-            std::vector<char*> argv;
-            for (auto& arg : args) argv.push_back(arg.data());
-            argv.push_back(nullptr);
-            execv(kChromium, argv.data());
-            _exit(127);
-        }
-        if (child_ > 0) setpgid(child_, child_);
+        child_ = StartChromium(std::move(args), -1);
     }
     ~Browser() {
         if (child_ > 0) {

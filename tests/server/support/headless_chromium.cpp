@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -32,6 +33,23 @@ std::vector<std::string> HeadlessChromium(const std::string& profile) {
             "--user-data-dir=" + profile};
 }
 
+int StartChromium(std::vector<std::string> args, int stdout_fd) {
+    const pid_t child = fork();
+    if (child == 0) {
+        setpgid(0, 0);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(stdout_fd >= 0 ? stdout_fd : null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        std::vector<char*> argv;
+        for (auto& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        execv(kChromium, argv.data());
+        _exit(127);
+    }
+    if (child > 0) setpgid(child, child);
+    return child;
+}
+
 std::optional<std::string> DumpDom(const std::string& url,
                                    const std::vector<std::string>& extra_args) {
     char profile[] = "/tmp/browser-profile-XXXXXX";
@@ -42,20 +60,8 @@ std::optional<std::string> DumpDom(const std::string& url,
     args.push_back(url);
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) return std::nullopt;
-    const pid_t child = fork();
-    if (child == 0) {
-        setpgid(0, 0);
-        dup2(out[1], STDOUT_FILENO);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDERR_FILENO);
-        std::vector<char*> argv;
-        for (auto& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        execv(kChromium, argv.data());
-        _exit(127);
-    }
+    const pid_t child = StartChromium(std::move(args), out[1]);
     close(out[1]);
-    if (child > 0) setpgid(child, child);
     std::string dom;
     bool exited = false;
     int status = 0;
